@@ -1,0 +1,11 @@
+# Compiler flags for every target of the project.
+add_compile_options(-Wall -Wextra -Werror)
+
+if(MORAINE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(MORAINE_BUILD_FUZZERS AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  message(FATAL_ERROR "The fuzz targets need clang (libFuzzer)")
+endif()
