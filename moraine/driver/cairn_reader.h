@@ -31,7 +31,8 @@ class CairnReader {
  public:
   // Opens a recording for binary reading; nullptr when it cannot be opened.
   static std::unique_ptr<CairnReader> Open(const std::string& path);
-  // Takes ownership of an open stream (a file or an in-memory stream); nullptr for a null stream.
+  // Takes ownership of an open stream (a file or an in-memory stream); nullptr for a null stream
+  // or one that cannot be positioned (the look-ahead and the length checks need its size).
   static std::unique_ptr<CairnReader> FromStream(std::FILE* stream);
 
   CairnReader(const CairnReader&) = delete;
@@ -52,7 +53,20 @@ class CairnReader {
   bool AtEnd() const;
 
  private:
-  explicit CairnReader(std::FILE* stream);
+  struct FileCloser {
+    void operator()(std::FILE* stream) const { std::fclose(stream); }
+  };
+
+  CairnReader(std::FILE* stream, std::int64_t size);
+
+  // Reads one full header; false when the file ends before 16 bytes.
+  bool ReadHeader(std::uint8_t* bytes);
+  // Bytes between the read position and the end of the file (0 when the position is unknown).
+  std::int64_t BytesLeft() const;
+
+  std::unique_ptr<std::FILE, FileCloser> stream_;
+  std::int64_t size_ = 0;
+  bool at_end_ = false;
 };
 
 }  // namespace moraine
