@@ -8,6 +8,7 @@ pkg_check_modules(LIBSWSCALE REQUIRED IMPORTED_TARGET libswscale)
 pkg_check_modules(LIBSWRESAMPLE REQUIRED IMPORTED_TARGET libswresample)
 pkg_check_modules(X264 REQUIRED IMPORTED_TARGET x264)
 pkg_check_modules(X265 REQUIRED IMPORTED_TARGET x265)
+find_package(nlohmann_json 3 REQUIRED)
 
 if(MORAINE_BUILD_TESTS)
   find_package(GTest REQUIRED)
@@ -16,3 +17,5 @@ endif()
 if(MORAINE_BUILD_BENCHMARKS)
   find_package(benchmark REQUIRED)
 endif()
+
+pkg_check_modules(LOG4CPLUS REQUIRED IMPORTED_TARGET log4cplus)
