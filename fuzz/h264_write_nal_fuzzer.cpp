@@ -1,0 +1,39 @@
+// Feeds arbitrary bytes, cut into NAL units at their start codes, through the H.264 ingestion
+// into an in-memory MP4 file, then finishes the file.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "moraine/mp4/h264_nal_scanner.h"
+#include "moraine/mp4/h264_track_feeder.h"
+#include "moraine/mp4/memory_write_target.h"
+#include "moraine/mp4/mp4_writer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  moraine::MemoryWriteTarget target;
+  moraine::Mp4WriterPtr writer = moraine::MP4E_create(&target);
+  moraine::Mp4TrackInfo info;
+  info.object_type = moraine::kMp4ObjectTypeH264;
+  info.kind = moraine::kMp4VideoTrack;
+  info.time_scale = 90000;
+  info.width_or_channels = 352;
+  info.height = 288;
+  const int track = moraine::MP4E_new_track(writer.get(), info);
+  {
+    moraine::H264TrackFeeder feeder(writer.get(), track);
+    // Each unit goes in on its own with its start code, as the conversion passes them; the
+    // duration varies with the input so that time-to-sample runs form.
+    std::size_t from = 0;
+    while (const std::optional<moraine::NalUnitSpan> span = moraine::FindNextNalUnit(data, size, from)) {
+      const std::size_t start = span->begin - 3;
+      const std::uint32_t duration = span->end > span->begin ? data[span->end - 1] * 100u : 0;
+      moraine::h264_write_nal(feeder, data + start, span->end - start, duration);
+      from = span->next;
+    }
+    // And the whole input at once, as one buffer of several units.
+    moraine::h264_write_nal(feeder, data, size, 3600);
+  }
+  moraine::MP4E_finish(std::move(writer));
+  return 0;
+}
