@@ -1,0 +1,35 @@
+// Feeds arbitrary bytes to the Media SDK runtime's stream parsing: access-unit splitting, the
+// sequence parameter set parsers and the stream-header reader, for H.264 and HEVC.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/mediasdk/decode_parameters.h"
+#include "platform/mediasdk/nal_units.h"
+#include "platform/mediasdk/sequence_parameter_set.h"
+
+using moraine::mediasdk::VideoCodec;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> input(data, size);
+  for (const VideoCodec codec : {VideoCodec::kH264, VideoCodec::kHevc}) {
+    moraine::mediasdk::FindFirstAccessUnit(codec, input);
+    for (const auto& unit : moraine::mediasdk::SplitNalUnits(input)) {
+      moraine::mediasdk::ParseSequenceParameterSet(codec,
+                                                   input.subspan(unit.payload_offset, unit.size));
+    }
+    // The whole input as one SPS payload, so that the parsers see every byte pattern.
+    moraine::mediasdk::ParseSequenceParameterSet(codec, input);
+
+    std::vector<uint8_t> copy(data, data + size);
+    mfxBitstream bitstream{};
+    bitstream.Data = copy.data();
+    bitstream.DataLength = bitstream.MaxLength = static_cast<mfxU32>(copy.size());
+    mfxVideoParam par{};
+    par.mfx.CodecId = codec == VideoCodec::kH264 ? MFX_CODEC_AVC : MFX_CODEC_HEVC;
+    moraine::mediasdk::ReadStreamHeader(bitstream, par);
+  }
+  return 0;
+}
