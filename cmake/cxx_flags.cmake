@@ -6,6 +6,10 @@ if(MORAINE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-if(MORAINE_BUILD_FUZZERS AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-  message(FATAL_ERROR "The fuzz targets need clang (libFuzzer)")
+if(MORAINE_BUILD_FUZZERS)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang (libFuzzer)")
+  endif()
+  # Coverage feedback must reach into the parsers, not only the fuzz entry points.
+  add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
