@@ -8,18 +8,13 @@
 #include "moraine/mp4/h264_nal_scanner.h"
 #include "moraine/mp4/h264_track_feeder.h"
 #include "moraine/mp4/memory_write_target.h"
+#include "moraine/mp4/mp4_output.h"
 #include "moraine/mp4/mp4_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   moraine::MemoryWriteTarget target;
   moraine::Mp4WriterPtr writer = moraine::MP4E_create(&target);
-  moraine::Mp4TrackInfo info;
-  info.object_type = moraine::kMp4ObjectTypeH264;
-  info.kind = moraine::kMp4VideoTrack;
-  info.time_scale = 90000;
-  info.width_or_channels = 352;
-  info.height = 288;
-  const int track = moraine::MP4E_new_track(writer.get(), info);
+  const int track = moraine::MP4E_new_track(writer.get(), moraine::VideoTrackInfo());
   {
     moraine::H264TrackFeeder feeder(writer.get(), track);
     // Each unit goes in on its own with its start code, as the conversion passes them; the

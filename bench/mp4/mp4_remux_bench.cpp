@@ -10,6 +10,7 @@
 #include "moraine/mp4/file_write_target.h"
 #include "moraine/mp4/h264_nal_scanner.h"
 #include "moraine/mp4/h264_track_feeder.h"
+#include "moraine/mp4/mp4_output.h"
 #include "moraine/mp4/mp4_writer.h"
 
 namespace {
@@ -38,13 +39,7 @@ int main(int argc, char** argv) {
   }
   moraine::FileWriteTarget target(output.get());
   moraine::Mp4WriterPtr writer = moraine::MP4E_create(&target);
-  moraine::Mp4TrackInfo info;
-  info.object_type = moraine::kMp4ObjectTypeH264;
-  info.kind = moraine::kMp4VideoTrack;
-  info.time_scale = 90000;
-  info.width_or_channels = 352;
-  info.height = 288;
-  const int track = moraine::MP4E_new_track(writer.get(), info);
+  const int track = moraine::MP4E_new_track(writer.get(), moraine::VideoTrackInfo());
   moraine::H264TrackFeeder feeder(writer.get(), track);
 
   std::vector<std::uint8_t> buffer;

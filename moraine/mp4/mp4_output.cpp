@@ -12,16 +12,6 @@ constexpr std::int32_t kFrameBytes = AacEncoder::kFrameSamples * 2;
 constexpr std::uint32_t kDefaultPictureWidth = 352;
 constexpr std::uint32_t kDefaultPictureHeight = 288;
 
-Mp4TrackInfo VideoTrackInfo() {
-  Mp4TrackInfo info;
-  info.object_type = kMp4ObjectTypeH264;
-  info.kind = kMp4VideoTrack;
-  info.time_scale = kMp4TimeScale;
-  info.width_or_channels = kDefaultPictureWidth;  // replaced by the size its SPS gives
-  info.height = kDefaultPictureHeight;
-  return info;
-}
-
 Mp4TrackInfo AudioTrackInfo(int sample_rate) {
   Mp4TrackInfo info;
   info.object_type = kMp4ObjectTypeAac;
@@ -99,6 +89,16 @@ void DrainAndCloseEncoder(Mp4Output& output) {
 }
 
 }  // namespace
+
+Mp4TrackInfo VideoTrackInfo() {
+  Mp4TrackInfo info;
+  info.object_type = kMp4ObjectTypeH264;
+  info.kind = kMp4VideoTrack;
+  info.time_scale = kMp4TimeScale;
+  info.width_or_channels = kDefaultPictureWidth;  // replaced by the size its SPS gives
+  info.height = kDefaultPictureHeight;
+  return info;
+}
 
 int open_output(Mp4Output& output, std::FILE* file) {
   if (file == nullptr || output.writer) return kMp4BadArgument;

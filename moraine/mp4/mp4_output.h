@@ -27,6 +27,10 @@ inline constexpr std::uint32_t kMp4TimeScale = 90000;
 // The kind of decoder callback that carries decoded PCM.
 inline constexpr int kDecodedAudioKind = 4;
 
+// The H.264 video track of an output file: 90 kHz time scale; the picture size is a placeholder
+// until the feeder has seen the first SPS.
+Mp4TrackInfo VideoTrackInfo();
+
 struct Mp4Output {
   static constexpr std::int32_t kAudioStagingBytes = 4096;
 

@@ -7,6 +7,7 @@
 
 #include "moraine/mp4/h264_track_feeder.h"
 #include "moraine/mp4/memory_write_target.h"
+#include "moraine/mp4/mp4_output.h"
 #include "moraine/mp4/mp4_writer.h"
 #include "tests/mp4/mp4_box_finder.h"
 #include "tests/mp4/x264_test_stream.h"
@@ -36,13 +37,7 @@ std::vector<std::string> StblPath(const std::string& box) {
 // A video track over memory fed the way the conversion feeds it.
 struct FeederFile {
   FeederFile() : writer(MP4E_create(&target)) {
-    Mp4TrackInfo info;
-    info.object_type = kMp4ObjectTypeH264;
-    info.kind = kMp4VideoTrack;
-    info.time_scale = 90000;
-    info.width_or_channels = 352;
-    info.height = 288;
-    track = MP4E_new_track(writer.get(), info);
+    track = MP4E_new_track(writer.get(), VideoTrackInfo());
     feeder = std::make_unique<H264TrackFeeder>(writer.get(), track);
   }
 

@@ -5,6 +5,7 @@
 
 #include "moraine/mp4/byte_vector.h"
 #include "moraine/mp4/memory_write_target.h"
+#include "moraine/mp4/mp4_output.h"
 #include "moraine/mp4/mp4_writer.h"
 #include "tests/mp4/mp4_box_finder.h"
 
@@ -16,16 +17,6 @@ using testing::FindBox;
 using testing::ReadU32;
 using testing::ReadU64;
 using Bytes = std::vector<std::uint8_t>;
-
-Mp4TrackInfo VideoInfo() {
-  Mp4TrackInfo info;
-  info.object_type = kMp4ObjectTypeH264;
-  info.kind = kMp4VideoTrack;
-  info.time_scale = 90000;
-  info.width_or_channels = 352;
-  info.height = 288;
-  return info;
-}
 
 Mp4TrackInfo AudioInfo(std::uint32_t sample_rate) {
   Mp4TrackInfo info;
@@ -40,7 +31,7 @@ Mp4TrackInfo AudioInfo(std::uint32_t sample_rate) {
 // A writer over memory with a video track holding one SPS (profile 0x42, level 0x1E) and PPS.
 struct MemoryFile {
   MemoryFile() : writer(MP4E_create(&target)) {
-    video = MP4E_new_track(writer.get(), VideoInfo());
+    video = MP4E_new_track(writer.get(), VideoTrackInfo());
     const std::uint8_t sps[] = {0x67, 0x42, 0xC0, 0x1E, 0xDA};
     const std::uint8_t pps[] = {0x68, 0xCE, 0x38, 0x80};
     MP4E_add_sps(writer.get(), video, sps, sizeof sps);
@@ -256,7 +247,7 @@ TEST(Mp4WriterTest, FailedWritesLeaveNoTraceInTheIndex) {
   // Calls 0 and 1 write the ftyp box and the placeholder; 3 and 5 are sample writes.
   FailingTarget target({3, 5});
   Mp4WriterPtr writer = MP4E_create(&target);
-  const int video = MP4E_new_track(writer.get(), VideoInfo());
+  const int video = MP4E_new_track(writer.get(), VideoTrackInfo());
   const std::uint8_t sps[] = {0x67, 0x42, 0xC0, 0x1E, 0xDA};
   MP4E_add_sps(writer.get(), video, sps, sizeof sps);
   const std::uint8_t a[4] = {0xA0, 0xA1, 0xA2, 0xA3};
@@ -284,7 +275,7 @@ TEST(Mp4WriterTest, FailedWritesLeaveNoTraceInTheIndex) {
 TEST(Mp4WriterTest, FailedIndexWriteIsReported) {
   FailingTarget target({3});  // call 2 is the sample, 3 the media-data header
   Mp4WriterPtr writer = MP4E_create(&target);
-  const int video = MP4E_new_track(writer.get(), VideoInfo());
+  const int video = MP4E_new_track(writer.get(), VideoTrackInfo());
   MP4E_put_sample(writer.get(), video, kPayload, 16, 3600, kMp4SyncSample);
   EXPECT_EQ(MP4E_finish(std::move(writer)), 7);
 }
@@ -332,7 +323,7 @@ TEST_P(Mp4LargeFileTest, MediaDataHeaderAndChunkOffsetsFollowTheFileSize) {
   const LargeFileCase& c = GetParam();
   DiscardingTarget target;
   Mp4WriterPtr writer = MP4E_create(&target);
-  const int video = MP4E_new_track(writer.get(), VideoInfo());
+  const int video = MP4E_new_track(writer.get(), VideoTrackInfo());
   const std::uint8_t sps[] = {0x67, 0x42, 0xC0, 0x1E, 0xDA};
   MP4E_add_sps(writer.get(), video, sps, sizeof sps);
   std::uint64_t last_offset = 0;
