@@ -15,6 +15,7 @@ namespace moraine {
 namespace {
 
 using testing::Describe;
+using testing::RealSps;
 using testing::NalUnitWriter;
 
 std::string Parse(const std::vector<std::uint8_t>& nal) {
@@ -24,14 +25,6 @@ std::string Parse(const std::vector<std::uint8_t>& nal) {
 // Real SPS NAL units (start code removed), each the first SPS of the raw stream written by the
 // command above it with ffmpeg 5.1 and libx264; the size fields are noted as ffmpeg's
 // trace_headers filter reads them.
-struct RealSps {
-  const char* name;
-  std::vector<std::uint8_t> nal;
-  const char* expected;
-};
-
-void PrintTo(const RealSps& sps, std::ostream* os) { *os << sps.name; }
-
 const RealSps kRealSps[] = {
     // ffmpeg -f lavfi -i testsrc=size=1920x1080:rate=25 -frames:v 1 -c:v libx264
     //   -pix_fmt yuv420p out.h264

@@ -14,6 +14,7 @@ namespace moraine {
 namespace {
 
 using testing::Describe;
+using testing::RealSps;
 using testing::NalUnitWriter;
 
 std::string Parse(const std::vector<std::uint8_t>& nal, const SequenceParameters& previous = {}) {
@@ -23,14 +24,6 @@ std::string Parse(const std::vector<std::uint8_t>& nal, const SequenceParameters
 // Real SPS NAL units (start code removed), each the first SPS of the raw stream written by the
 // command above it with ffmpeg 5.1 and libx265 3.5. All carry three escapes (00 00 03) inside
 // profile_tier_level, before the size.
-struct RealSps {
-  const char* name;
-  std::vector<std::uint8_t> nal;
-  const char* expected;
-};
-
-void PrintTo(const RealSps& sps, std::ostream* os) { *os << sps.name; }
-
 const RealSps kRealSps[] = {
     // ffmpeg -f lavfi -i testsrc=size=1920x1080:rate=25 -frames:v 1 -c:v libx265
     //   -pix_fmt yuv420p -x265-params log-level=error out.hevc
