@@ -4,6 +4,8 @@
 #include <array>
 #include <span>
 
+#include "platform/mediasdk/query_marks.h"
+
 namespace moraine::mediasdk {
 namespace {
 
@@ -154,13 +156,7 @@ mfxStatus ReadStreamHeader(mfxBitstream& bs, mfxVideoParam& par) {
 
 mfxStatus QueryDecodeParameters(const mfxVideoParam* in, mfxVideoParam& out) {
   if (in == nullptr) {
-    const mfxU16 ext_count = out.NumExtParam;
-    mfxExtBuffer** const ext = out.ExtParam;
-    out = mfxVideoParam{};
-    out.NumExtParam = ext_count;
-    out.ExtParam = ext;
-    out.AsyncDepth = 1;
-    out.IOPattern = 1;
+    StartQueryMarks(out);
     out.mfx.CodecId = 1;
     out.mfx.CodecProfile = 1;
     out.mfx.CodecLevel = 1;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "platform/mediasdk/query_marks.h"
+
 namespace moraine::mediasdk {
 namespace {
 
@@ -57,13 +59,7 @@ mfxU32 UncompressedPictureKb(const mfxFrameInfo& info) {
 
 mfxStatus QueryEncodeParameters(const mfxVideoParam* in, mfxVideoParam& out) {
   if (in == nullptr) {
-    const mfxU16 ext_count = out.NumExtParam;
-    mfxExtBuffer** const ext = out.ExtParam;
-    out = mfxVideoParam{};
-    out.NumExtParam = ext_count;
-    out.ExtParam = ext;
-    out.AsyncDepth = 1;
-    out.IOPattern = 1;
+    StartQueryMarks(out);
     mfxInfoMFX& mfx = out.mfx;
     mfx.CodecId = mfx.CodecProfile = mfx.CodecLevel = 1;
     mfx.TargetUsage = mfx.GopPicSize = mfx.GopRefDist = mfx.IdrInterval = 1;

@@ -30,6 +30,29 @@ void ReadAspectRatio(BitReader& bits, SequenceInfo& info) {
   }
 }
 
+// The four crop offsets of an H.264 frame cropping or HEVC conformance window, in chroma units
+// (doubled vertically for field-coded H.264); false when they leave no picture.
+bool ReadCropOffsets(BitReader& bits, uint32_t chroma_array_type, uint32_t field_factor,
+                     SequenceInfo& info) {
+  const uint32_t unit_x = (chroma_array_type == 1 || chroma_array_type == 2) ? 2 : 1;
+  const uint32_t unit_y = (chroma_array_type == 1 ? 2 : 1) * field_factor;
+  const uint32_t left = bits.ReadUnsignedExpGolomb();    // *_left_offset: ue(v)
+  const uint32_t right = bits.ReadUnsignedExpGolomb();   // *_right_offset: ue(v)
+  const uint32_t top = bits.ReadUnsignedExpGolomb();     // *_top_offset: ue(v)
+  const uint32_t bottom = bits.ReadUnsignedExpGolomb();  // *_bottom_offset: ue(v)
+  // Each offset is checked before multiplying so that the products stay far below 2^32.
+  if (left > kMaxPictureSide || right > kMaxPictureSide || top > kMaxPictureSide ||
+      bottom > kMaxPictureSide) {
+    return false;
+  }
+  info.crop_left = left * unit_x;
+  info.crop_right = right * unit_x;
+  info.crop_top = top * unit_y;
+  info.crop_bottom = bottom * unit_y;
+  return info.crop_left + info.crop_right < info.coded_width &&
+         info.crop_top + info.crop_bottom < info.coded_height;
+}
+
 // The video signal and chroma location parts that both codecs' VUI share after the aspect ratio.
 void SkipSignalDescription(BitReader& bits) {
   if (bits.ReadFlag()) bits.ReadFlag();  // overscan_info_present_flag, overscan_appropriate_flag
@@ -159,25 +182,7 @@ std::optional<SequenceInfo> ParseH264(BitReader& bits) {
   info.coded_height = height_in_map_units * 16 * field_factor;
   if (bits.ReadFlag()) {  // frame_cropping_flag
     const uint32_t chroma_array_type = separate_colour_plane ? 0 : info.chroma_format_idc;
-    const uint32_t unit_x = (chroma_array_type == 1 || chroma_array_type == 2) ? 2 : 1;
-    const uint32_t unit_y = (chroma_array_type == 1 ? 2 : 1) * field_factor;
-    const uint32_t left = bits.ReadUnsignedExpGolomb();    // frame_crop_left_offset: ue(v)
-    const uint32_t right = bits.ReadUnsignedExpGolomb();   // frame_crop_right_offset: ue(v)
-    const uint32_t top = bits.ReadUnsignedExpGolomb();     // frame_crop_top_offset: ue(v)
-    const uint32_t bottom = bits.ReadUnsignedExpGolomb();  // frame_crop_bottom_offset: ue(v)
-    // Each offset is checked before multiplying so that the products stay far below 2^32.
-    if (left > kMaxPictureSide || right > kMaxPictureSide || top > kMaxPictureSide ||
-        bottom > kMaxPictureSide) {
-      return std::nullopt;
-    }
-    info.crop_left = left * unit_x;
-    info.crop_right = right * unit_x;
-    info.crop_top = top * unit_y;
-    info.crop_bottom = bottom * unit_y;
-    if (info.crop_left + info.crop_right >= info.coded_width ||
-        info.crop_top + info.crop_bottom >= info.coded_height) {
-      return std::nullopt;
-    }
+    if (!ReadCropOffsets(bits, chroma_array_type, field_factor, info)) return std::nullopt;
   }
   if (bits.ReadFlag() && !ReadH264Vui(bits, info)) return std::nullopt;  // vui_parameters_present
   if (bits.failed()) return std::nullopt;
@@ -294,24 +299,7 @@ std::optional<SequenceInfo> ParseHevc(BitReader& bits) {
   }
   if (bits.ReadFlag()) {  // conformance_window_flag
     const uint32_t chroma_array_type = separate_colour_plane ? 0 : info.chroma_format_idc;
-    const uint32_t unit_x = (chroma_array_type == 1 || chroma_array_type == 2) ? 2 : 1;
-    const uint32_t unit_y = chroma_array_type == 1 ? 2 : 1;
-    const uint32_t left = bits.ReadUnsignedExpGolomb();    // conf_win_left_offset: ue(v)
-    const uint32_t right = bits.ReadUnsignedExpGolomb();   // conf_win_right_offset: ue(v)
-    const uint32_t top = bits.ReadUnsignedExpGolomb();     // conf_win_top_offset: ue(v)
-    const uint32_t bottom = bits.ReadUnsignedExpGolomb();  // conf_win_bottom_offset: ue(v)
-    if (left > kMaxPictureSide || right > kMaxPictureSide || top > kMaxPictureSide ||
-        bottom > kMaxPictureSide) {
-      return std::nullopt;
-    }
-    info.crop_left = left * unit_x;
-    info.crop_right = right * unit_x;
-    info.crop_top = top * unit_y;
-    info.crop_bottom = bottom * unit_y;
-    if (info.crop_left + info.crop_right >= info.coded_width ||
-        info.crop_top + info.crop_bottom >= info.coded_height) {
-      return std::nullopt;
-    }
+    if (!ReadCropOffsets(bits, chroma_array_type, 1, info)) return std::nullopt;
   }
   info.bit_depth_luma = bits.ReadUnsignedExpGolomb() + 8;  // bit_depth_luma_minus8: ue(v)
   bits.ReadUnsignedExpGolomb();                            // bit_depth_chroma_minus8: ue(v)
