@@ -1,67 +1,31 @@
 #include "moraine/driver/converter.h"
 
-#include <ctime>
+#include <memory>
 #include <utility>
 
-#include "moraine/driver/cairn_reader.h"
-#include "moraine/driver/codec_table.h"
-#include "moraine/driver/info_record.h"
-#include "moraine/driver/video_payload.h"
+#include "moraine/driver/record_loop.h"
+#include "moraine/driver/record_pause.h"
 
 namespace moraine {
-namespace {
 
-// What one walk over the records keeps besides the converter's own fields.
-struct RecordLoopState {
-  std::uint32_t record_time = 0;  // of the latest record that takes a time; info records inherit it
-  std::tm start_time{};           // wall-clock time of the first video frame of the output file
-  std::tm end_time{};             // wall-clock time of the latest video frame
-  bool first_frame = true;
-  bool codec_pending = true;      // no codec descriptor honoured yet
-  CodecSettings codec;
-};
-
-void TakeTimes(const CairnRecordHeader& header, RecordLoopState& loop) {
-  if (TakesRecordTime(header.kind)) loop.record_time = RecordTime(header);
-  if (!IsVideoFrameKind(header.kind)) return;
-  if (loop.first_frame) {
-    loop.start_time = WallClockTime(header);
-    loop.first_frame = false;
-  } else {
-    loop.end_time = WallClockTime(header);
-  }
-}
-
-void HandleInfoRecord(const CairnRecord& record, RecordLoopState& loop) {
-  const std::uint8_t* payload = record.payload();
-  if (ClassifyInfoRecord(payload, record.payload_size(), loop.codec_pending) == InfoRecordType::kCodecDescriptor) {
-    loop.codec_pending = false;
-    loop.codec = LookUpCodec(ParseCodecNumber(payload + 1));
-  }
-}
-
-}  // namespace
-
-Converter::Converter(std::string input_path) : input_path_(std::move(input_path)) {}
+Converter::Converter(std::string input_path, ConverterModuleFiles module_files)
+    : input_path_(std::move(input_path)), module_files_(std::move(module_files)) {}
 
 std::int32_t Converter::run(const std::string& output_base_name) {
   output_base_name_ = output_base_name;
-  const std::unique_ptr<CairnReader> reader = CairnReader::Open(input_path_);
-  if (!reader) return -1;
+  state_.mp4.output_base_name = output_base_name;
+  // Privacy step: the Anonymizer binding, kept across runs while its object exists.
+  state_.object_pixelator.Bind(module_files_.anonymizer);
 
-  RecordLoopState loop;
-  while (std::optional<CairnRecord> record = reader->ReadNextRecord()) {
-    const std::uint8_t kind = record->header.kind;
-    TakeTimes(record->header, loop);
-    if (IsVideoFrameKind(kind) || kind == static_cast<std::uint8_t>(RecordKind::kParameterSet)) {
-      // The marker must be gone before the payload is used anywhere.
-      if (RemovePrivacyMarker(record->payload(), record->payload_size())) privacy_marked_ = true;
-    } else if (kind == static_cast<std::uint8_t>(RecordKind::kInfo)) {
-      HandleInfoRecord(*record, loop);
-    }
-    if (reader->AtEnd()) break;
+  std::int32_t status = -1;
+  if (std::unique_ptr<RecordLoop> loop =
+          RecordLoop::Start(input_path_, output_base_name, module_files_.media, state_)) {
+    loop->Run(RecordPauseMilliseconds());
+    loop->Finish();
+    status = 0;
   }
-  return 0;
+  state_.object_pixelator.Release();
+  return status;
 }
 
 }  // namespace moraine

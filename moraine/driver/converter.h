@@ -5,27 +5,39 @@
 #include <cstdint>
 #include <string>
 
+#include "moraine/driver/conversion_state.h"
+#include "moraine/driver/media_modules.h"
+
 namespace moraine {
+
+// Files of the run-time modules; names without a folder are looked for beside the program first.
+struct ConverterModuleFiles {
+  MediaModuleFiles media;
+  std::string anonymizer = platform::ModuleFileName("Anonymizer");
+};
 
 class Converter {
  public:
-  explicit Converter(std::string input_path);
+  explicit Converter(std::string input_path, ConverterModuleFiles module_files = {});
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Converts the recording at the input path, naming the output after `output_base_name`.
-  // Returns 0 once all records were walked, -1 when the input cannot be opened.
+  // Converts the recording at the input path into MP4 files named after `output_base_name` (which
+  // may carry a folder). Returns 0 once the records were walked, -1 when the conversion did not
+  // start: the input, the first output file or a required module could not be opened. Pauses
+  // after every record as MORAINE_RECORD_PAUSE_MS says.
   std::int32_t run(const std::string& output_base_name);
 
   const std::string& input_path() const { return input_path_; }
   const std::string& output_base_name() const { return output_base_name_; }
   // True once a video or parameter-set record carried the privacy marker; never cleared.
-  bool privacy_marked() const { return privacy_marked_; }
+  bool privacy_marked() const { return state_.privacy_marked; }
 
  private:
   std::string input_path_;
   std::string output_base_name_;
-  bool privacy_marked_ = false;
+  ConverterModuleFiles module_files_;
+  ConversionState state_;
 };
 
 }  // namespace moraine

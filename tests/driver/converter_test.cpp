@@ -16,6 +16,8 @@ constexpr std::uint8_t kPrivacyMarker = 0x11;
 class ConverterTest : public ::testing::Test {
  protected:
   std::string Write(const RecordingBuilder& recording) { return recording.WriteTo(temp_.File("input.cairn")); }
+  // Output files land beside the base name, so it lives in the test's own folder too.
+  std::string Base() const { return temp_.File("base"); }
 
   testing::TempDir temp_;
 };
@@ -23,8 +25,8 @@ class ConverterTest : public ::testing::Test {
 TEST_F(ConverterTest, MissingInputFailsToStart) {
   Converter converter(temp_.File("missing.cairn"));
   EXPECT_EQ(converter.input_path(), temp_.File("missing.cairn"));
-  EXPECT_EQ(converter.run("base"), -1);
-  EXPECT_EQ(converter.output_base_name(), "base");
+  EXPECT_EQ(converter.run(Base()), -1);
+  EXPECT_EQ(converter.output_base_name(), Base());
   EXPECT_FALSE(converter.privacy_marked());
 }
 
@@ -33,7 +35,7 @@ TEST_F(ConverterTest, PrivacyMarkerOnVideoOrParameterSetMarksTheStream) {
     RecordingBuilder recording;
     recording.Add(1, 0, VideoPayload()).Add(kind, 40, VideoPayload(0x65, kPrivacyMarker)).Add(1, 80, VideoPayload());
     Converter converter(Write(recording));
-    EXPECT_EQ(converter.run("base"), 0);
+    EXPECT_EQ(converter.run(Base()), 0);
     EXPECT_TRUE(converter.privacy_marked()) << int{kind};
   }
 }
@@ -44,7 +46,7 @@ TEST_F(ConverterTest, MarkerBytesInOtherKindsAreNotAPrivacyMarker) {
     recording.Add(kind, 10u * kind, VideoPayload(0x65, kPrivacyMarker));
   }
   Converter converter(Write(recording));
-  EXPECT_EQ(converter.run("base"), 0);
+  EXPECT_EQ(converter.run(Base()), 0);
   EXPECT_FALSE(converter.privacy_marked());
 }
 
@@ -52,7 +54,7 @@ TEST_F(ConverterTest, EmptyAndTruncatedRecordsStillEndInSuccess) {
   RecordingBuilder recording;
   recording.Add(1, 0, {}).Add(1, 40, VideoPayload(0x65, kPrivacyMarker)).AddWithLength(1, 80, 4096, VideoPayload());
   Converter converter(Write(recording));
-  EXPECT_EQ(converter.run("base"), 0);
+  EXPECT_EQ(converter.run(Base()), 0);
   // The record after the empty one was still read.
   EXPECT_TRUE(converter.privacy_marked());
 }

@@ -1,0 +1,22 @@
+#pragma once
+
+// The state of a conversion that outlives single records and output files; the Converter owns it
+// and the record loop of each run works on it.
+
+#include "moraine/driver/object_pixelator.h"
+#include "moraine/mp4/mp4_output.h"
+
+namespace moraine {
+
+struct ConversionState {
+  // The current output file's writer and tracks, and the audio waiting for the AAC encoder.
+  Mp4Output mp4;
+  // Duration of each audio record by its sequence number (from 1), until its sound is encoded.
+  AudioDurationMap audio_durations;
+  // Set once a video or parameter-set record carried the privacy marker; never cleared.
+  bool privacy_marked = false;
+  // The binding of the optional Anonymizer module.
+  ObjectPixelator object_pixelator;
+};
+
+}  // namespace moraine

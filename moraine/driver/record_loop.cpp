@@ -1,0 +1,276 @@
+#include "moraine/driver/record_loop.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "moraine/driver/encoded_frame_cutter.h"
+#include "moraine/driver/info_record.h"
+#include "moraine/driver/parameter_sets/h264_sps_parser.h"
+#include "moraine/driver/parameter_sets/hevc_sps_parser.h"
+#include "moraine/driver/video_payload.h"
+#include "moraine/mp4/h264_track_feeder.h"
+#include "platform/clock.h"
+
+namespace moraine {
+namespace {
+
+constexpr std::uint8_t kKindInfo = static_cast<std::uint8_t>(RecordKind::kInfo);
+constexpr std::uint8_t kKindParameterSet = static_cast<std::uint8_t>(RecordKind::kParameterSet);
+constexpr std::uint8_t kKindAudioFrame = static_cast<std::uint8_t>(RecordKind::kAudioFrame);
+
+constexpr std::uint8_t kH264Sps = 7;
+constexpr std::uint8_t kH264Pps = 8;
+constexpr std::uint8_t kH264NonIdrSlice = 1;
+constexpr std::uint8_t kH264IdrSlice = 5;
+constexpr std::uint8_t kHevcVps = 32;
+constexpr std::uint8_t kHevcSps = 33;
+constexpr std::uint8_t kHevcPps = 34;
+
+constexpr std::size_t kStartCodeSize = 4;
+// No level of H.264 or HEVC allows a picture side this long; an SPS claiming more is damaged.
+constexpr std::uint32_t kMaxPictureDimension = 16384;
+// A codec number without a row of its own: it selects the table's default row (H.264 video).
+constexpr std::int32_t kDefaultRowCodecNumber = -1;
+
+std::span<const std::uint8_t> Bytes(const ParameterSetStore& store) { return {store.data(), store.size()}; }
+
+void Append(std::vector<std::uint8_t>& to, std::span<const std::uint8_t> bytes) {
+  to.insert(to.end(), bytes.begin(), bytes.end());
+}
+
+// The audio decoder's output callback; `context` is the conversion's state.
+void OnDecodedAudio(void* context, const std::uint8_t* data, std::int32_t length, std::int32_t /*sample_rate*/,
+                    std::int32_t /*channel_count*/, std::int32_t /*bits_per_sample*/,
+                    std::int64_t /*sample_position*/, std::int64_t tag, std::int32_t kind) {
+  auto& state = *static_cast<ConversionState*>(context);
+  on_decoded_audio(state.mp4, state.audio_durations, data, length, tag, kind);
+}
+
+}  // namespace
+
+std::unique_ptr<RecordLoop> RecordLoop::Start(const std::string& input_path, const std::string& output_base_name,
+                                              const MediaModuleFiles& module_files, ConversionState& state) {
+  std::unique_ptr<CairnReader> reader = CairnReader::Open(input_path);
+  if (!reader) {
+    std::fprintf(stderr, "error: cannot open the recording %s\n", input_path.c_str());
+    return nullptr;
+  }
+  std::optional<OutputFileChain> outputs = OutputFileChain::Start(output_base_name);
+  if (!outputs) return nullptr;
+  std::optional<MediaModules> modules = MediaModules::Bind(module_files);
+  if (!modules) return nullptr;
+  std::unique_ptr<RecordLoop> loop(new RecordLoop(state, std::move(reader), std::move(*outputs), std::move(*modules)));
+  loop->audio_decoder_ = AudioDecoder::Create(loop->modules_.brook());
+  if (!loop->audio_decoder_) {
+    std::fprintf(stderr, "error: the audio decoder module gave no decoder\n");
+    loop->finished_ = true;  // nothing was started that would need finishing
+    return nullptr;
+  }
+  return loop;
+}
+
+RecordLoop::RecordLoop(ConversionState& state, std::unique_ptr<CairnReader> reader, OutputFileChain outputs,
+                       MediaModules modules)
+    : state_(state),
+      reader_(std::move(reader)),
+      outputs_(std::move(outputs)),
+      modules_(std::move(modules)),
+      video_(modules_.tarn(), modules_.fell()),
+      encoder_stage_(video_, [this](std::span<const std::uint8_t> access_unit, std::uint64_t duration) {
+        WriteAccessUnit(access_unit, duration);
+      }) {}
+
+RecordLoop::~RecordLoop() { Finish(); }
+
+void RecordLoop::Run(std::uint32_t pause_milliseconds) {
+  while (std::optional<CairnRecord> record = reader_->ReadNextRecord()) {
+    if (!HandleRecord(*record)) break;
+    if (pause_milliseconds > 0) platform::SleepMilliseconds(pause_milliseconds);
+    if (reader_->AtEnd()) break;
+  }
+}
+
+bool RecordLoop::HandleRecord(CairnRecord& record) {
+  const CairnRecordHeader& header = record.header;
+  if (TakesRecordTime(header.kind)) record_time_ = RecordTime(header);
+  if (IsVideoFrameKind(header.kind)) outputs_.NoteVideoFrame(header);
+
+  if (header.kind == kKindParameterSet) {
+    if (!HandleParameterSet(record)) return false;
+  } else if (header.kind == kKindInfo) {
+    HandleInfo(record);
+  } else if (header.kind == kKindAudioFrame) {
+    HandleAudioFrame(record);
+    return true;
+  }
+  // The duration of a picture is the distance to the next video frame record; other kinds have none.
+  video_sample_duration_ = reader_->LookAheadDuration(header.kind, record_time_);
+  if (IsVideoFrameKind(header.kind)) HandleVideoFrame(record);
+  return true;
+}
+
+bool RecordLoop::HandleParameterSet(CairnRecord& record) {
+  if (RemovePrivacyMarker(record.payload(), record.payload_size())) state_.privacy_marked = true;
+  if (codec_pending_) {
+    // Without a codec descriptor the output would never open and the video would be lost.
+    std::fputs("warning: the recording has no codec descriptor before its parameter sets; "
+               "converting it as H.264 with the default audio codec\n", stderr);
+    ApplyCodec(LookUpCodec(kDefaultRowCodecNumber));
+  }
+  const std::span<const std::uint8_t> payload(record.payload(), record.payload_size());
+  const std::optional<std::uint8_t> type = NalUnitType(payload.data(), payload.size(), codec_.hevc);
+  if (!type) return true;
+
+  const std::uint8_t sps_type = codec_.hevc ? kHevcSps : kH264Sps;
+  const std::uint8_t pps_type = codec_.hevc ? kHevcPps : kH264Pps;
+  if (*type == sps_type) {
+    sps_.Store(payload.data(), payload.size());
+    return true;
+  }
+  if (codec_.hevc && *type == kHevcVps) {
+    vps_.Store(payload.data(), payload.size());
+    return true;
+  }
+  if (*type != pps_type) return true;
+  // A PPS completes a set; without an SPS there is nothing to size the pipeline by.
+  if (sps_.size() <= kStartCodeSize) return true;
+
+  const std::uint8_t* sps_nal = sps_.data() + kStartCodeSize;
+  const std::size_t sps_nal_size = sps_.size() - kStartCodeSize;
+  parsed_ = codec_.hevc ? ParseHevcSps(sps_nal, sps_nal_size, parsed_) : ParseH264Sps(sps_nal, sps_nal_size);
+  // An SPS that cannot be read gives no usable size: the pipeline stays as it is.
+  if (parsed_.width == 0 || parsed_.height == 0 || parsed_.width > kMaxPictureDimension ||
+      parsed_.height > kMaxPictureDimension) {
+    return true;
+  }
+  if (!pipeline_running_) {
+    StartVideoPipeline(parsed_, payload);
+    return true;
+  }
+  if (parsed_.width != applied_width_ || parsed_.height != applied_height_) return ChangePictureSize(parsed_, payload);
+  return true;  // repeated parameter sets of an unchanged stream
+}
+
+void RecordLoop::HandleInfo(const CairnRecord& record) {
+  const std::uint8_t* payload = record.payload();
+  const InfoRecordType type = ClassifyInfoRecord(payload, record.payload_size(), codec_pending_);
+  if (type == InfoRecordType::kCodecDescriptor) {
+    ApplyCodec(LookUpCodec(ParseCodecNumber(payload + 1)));
+    return;
+  }
+  // Privacy and overlay steps: privacy switches ('B'), structured metadata ('G') with the pixelation
+  // pass, and one-letter metadata go to their handlers here.
+}
+
+void RecordLoop::ApplyCodec(const CodecSettings& codec) {
+  codec_pending_ = false;
+  codec_ = codec;
+  if (OpenOutput()) setup_audio_track(state_.mp4, codec_.audio_sample_rate);
+  audio_decoder_->Configure(codec_, audio_lock_, OnDecodedAudio, &state_);
+}
+
+bool RecordLoop::OpenOutput() {
+  if (open_output(state_.mp4, outputs_.file()) != 0) {
+    std::fputs("error: cannot start the MP4 writer on the output file\n", stderr);
+    return false;
+  }
+  outputs_.MarkWritten();
+  return true;
+}
+
+void RecordLoop::HandleAudioFrame(const CairnRecord& record) {
+  const std::uint64_t duration = reader_->LookAheadDuration(record.header.kind, record_time_);
+  ++audio_sequence_;
+  state_.audio_durations[audio_sequence_] = duration;
+  audio_decoder_->Decode(record.payload(), record.payload_size(), audio_sequence_);
+}
+
+void RecordLoop::StartVideoPipeline(const SequenceParameters& size, std::span<const std::uint8_t> pps) {
+  // The decoder gets the whole set both in its header and fed one by one; for HEVC the VPS leads.
+  std::vector<std::uint8_t> header;
+  std::vector<std::span<const std::uint8_t>> parameter_sets;
+  if (codec_.hevc && !vps_.empty()) {
+    Append(header, Bytes(vps_));
+    parameter_sets.push_back(Bytes(vps_));
+  }
+  Append(header, Bytes(sps_));
+  Append(header, pps);
+  parameter_sets.push_back(Bytes(sps_));
+  parameter_sets.push_back(pps);
+  video_.Start(codec_.hevc, static_cast<std::int32_t>(size.width), static_cast<std::int32_t>(size.height), header,
+               parameter_sets);
+  // Privacy step: the anonymizer option step for the new size runs here.
+  pipeline_running_ = true;
+  applied_width_ = size.width;
+  applied_height_ = size.height;
+}
+
+bool RecordLoop::ChangePictureSize(const SequenceParameters& size, std::span<const std::uint8_t> pps) {
+  encoder_stage_.Wait();
+  DrainEncoder();
+  video_.Close();
+  pipeline_running_ = false;
+  finish_output(state_.mp4);
+  outputs_.Finalize(state_.mp4);
+  if (!outputs_.OpenNext()) return false;
+  if (!OpenOutput()) return false;
+  setup_audio_track(state_.mp4, codec_.audio_sample_rate);
+  StartVideoPipeline(size, pps);
+  return true;
+}
+
+void RecordLoop::HandleVideoFrame(CairnRecord& record) {
+  if (RemovePrivacyMarker(record.payload(), record.payload_size())) state_.privacy_marked = true;
+  // Before the first complete parameter set there is no decoder to take the picture.
+  if (!pipeline_running_) return;
+  video_.Decode(static_cast<std::uint32_t>(audio_sequence_), {record.payload(), record.payload_size()});
+  std::optional<DecodedPicture> picture = video_.TakePicture();
+  if (!picture) return;
+  // Privacy and overlay steps: the privacy path (when privacy-marked and pixelation is active) and
+  // the overlay draw on the picture in place here.
+  // The encoder works on the picture while the next records are read and decoded.
+  encoder_stage_.Submit(std::move(*picture), video_sample_duration_);
+  // Overlay step: the overlay store expires entries older than the record time here.
+}
+
+void RecordLoop::DrainEncoder() {
+  if (!pipeline_running_) return;
+  for (;;) {
+    const std::span<const std::uint8_t> access_unit = video_.Encode(nullptr);
+    if (access_unit.empty()) return;
+    WriteAccessUnit(access_unit, video_sample_duration_);
+  }
+}
+
+void RecordLoop::WriteAccessUnit(std::span<const std::uint8_t> access_unit, std::uint64_t duration) {
+  const std::lock_guard lock(audio_lock_);
+  if (access_unit.empty() || !state_.mp4.feeder) return;
+  const auto slice_duration = static_cast<std::uint32_t>(duration);
+  for (const CutNalUnit& unit : CutAccessUnit(access_unit)) {
+    std::uint32_t unit_duration = 0;
+    if (unit.nal_unit_type == kH264IdrSlice || unit.nal_unit_type == kH264NonIdrSlice) {
+      unit_duration = slice_duration;
+    } else if (unit.nal_unit_type != kH264Sps && unit.nal_unit_type != kH264Pps) {
+      continue;  // SEI, delimiters and the like carry nothing the track keeps
+    }
+    if (h264_write_nal(*state_.mp4.feeder, unit.bytes.data(), unit.bytes.size(), unit_duration) != 0) return;
+  }
+}
+
+void RecordLoop::Finish() {
+  if (finished_) return;
+  finished_ = true;
+  encoder_stage_.Wait();
+  DrainEncoder();
+  // The audio decoder's last sound must reach the AAC encoder before that is closed.
+  audio_decoder_->Finish();
+  close_audio_encoder(state_.mp4);
+  finish_output(state_.mp4);
+  reader_.reset();
+  outputs_.Finalize(state_.mp4);
+  video_.Close();
+  // Privacy step: the Anonymizer binding is released after the run (by the converter).
+}
+
+}  // namespace moraine

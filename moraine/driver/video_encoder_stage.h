@@ -1,0 +1,57 @@
+#pragma once
+
+// Encodes decoded pictures on a thread of its own, so that the decoder works on the next record
+// while the encoder works on the current picture. One picture at a time is in the stage, so pictures
+// are encoded and written in the order they were handed over.
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <thread>
+
+#include "moraine/driver/video_pipeline.h"
+
+namespace moraine {
+
+class VideoEncoderStage {
+ public:
+  // Receives each encoded access unit (valid during the call) with the picture's sample duration;
+  // runs on the stage's thread.
+  using Writer = std::function<void(std::span<const std::uint8_t> access_unit, std::uint64_t duration)>;
+
+  // Starts the thread. `pipeline` must outlive the stage.
+  VideoEncoderStage(VideoPipeline& pipeline, Writer writer);
+  // Finishes the picture in the stage and stops the thread.
+  ~VideoEncoderStage();
+  VideoEncoderStage(const VideoEncoderStage&) = delete;
+  VideoEncoderStage& operator=(const VideoEncoderStage&) = delete;
+
+  // Waits until the previous picture is written, then takes `picture` over for encoding; its
+  // samples get `duration` (90 kHz ticks).
+  void Submit(DecodedPicture picture, std::uint64_t duration);
+
+  // Returns once the picture handed over last is encoded and written; the encoder is then free for
+  // the caller's own use until the next Submit.
+  void Wait();
+
+ private:
+  struct Job {
+    DecodedPicture picture;
+    std::uint64_t duration = 0;
+  };
+
+  void Work();
+
+  VideoPipeline& pipeline_;
+  Writer writer_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::optional<Job> job_;  // set by Submit, cleared by the thread once written
+  bool stopping_ = false;
+  std::thread thread_;  // last: starts once everything above exists
+};
+
+}  // namespace moraine
