@@ -5,10 +5,6 @@
 namespace moraine::mediasdk {
 namespace {
 
-bool IsSlice(VideoCodec codec, int type) {
-  return codec == VideoCodec::kH264 ? (type >= 1 && type <= 5) : (type >= 0 && type <= 31);
-}
-
 // NAL unit types that, after a slice of the current picture, always open the next access unit.
 bool OpensAccessUnit(VideoCodec codec, int type) {
   if (codec == VideoCodec::kH264) {
@@ -53,6 +49,19 @@ std::vector<NalUnit> SplitNalUnits(std::span<const uint8_t> stream) {
 int NalUnitType(VideoCodec codec, std::span<const uint8_t> nal) {
   if (nal.size() < HeaderSize(codec)) return -1;
   return codec == VideoCodec::kH264 ? (nal[0] & 0x1F) : ((nal[0] >> 1) & 0x3F);
+}
+
+bool IsSlice(VideoCodec codec, int type) {
+  return codec == VideoCodec::kH264 ? (type >= 1 && type <= 5) : (type >= 0 && type <= 31);
+}
+
+bool HoldsSlice(VideoCodec codec, std::span<const uint8_t> stream) {
+  size_t from = 0;
+  while (const std::optional<NalUnit> unit = NextNalUnit(stream, from)) {
+    if (IsSlice(codec, NalUnitType(codec, stream.subspan(unit->payload_offset, unit->size)))) return true;
+    from = unit->payload_offset + unit->size;
+  }
+  return false;
 }
 
 bool IsSequenceParameterSet(VideoCodec codec, int type) {

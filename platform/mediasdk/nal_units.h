@@ -28,6 +28,11 @@ std::vector<NalUnit> SplitNalUnits(std::span<const uint8_t> stream);
 // nal_unit_type of the NAL unit whose header starts `nal`, or -1 when the header is incomplete.
 int NalUnitType(VideoCodec codec, std::span<const uint8_t> nal);
 
+// Slices (video coding layer units) of either codec; data partitions count for H.264.
+bool IsSlice(VideoCodec codec, int nal_unit_type);
+// True when `stream` holds at least one slice.
+bool HoldsSlice(VideoCodec codec, std::span<const uint8_t> stream);
+
 bool IsSequenceParameterSet(VideoCodec codec, int nal_unit_type);
 bool IsPictureParameterSet(VideoCodec codec, int nal_unit_type);
 

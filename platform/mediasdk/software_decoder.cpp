@@ -66,6 +66,7 @@ mfxStatus SoftwareDecoder::Reset(const mfxVideoParam& par) {
   avcodec_flush_buffers(context_.get());
   pictures_.clear();
   collected_.clear();
+  held_.clear();
   parameters_ = par;
   parameters_.NumExtParam = 0;
   parameters_.ExtParam = nullptr;
@@ -183,12 +184,24 @@ bool SoftwareDecoder::ExceedsSurfaces(std::span<const uint8_t> access_unit) cons
 mfxStatus SoftwareDecoder::DecodeAccessUnit(std::span<const uint8_t> access_unit,
                                             int64_t timestamp) {
   if (ExceedsSurfaces(access_unit)) return MFX_ERR_INCOMPATIBLE_VIDEO_PARAM;
+  // Units without a slice go in with the next picture: on their own they give libavcodec nothing
+  // to decode, and it would say so on the program's standard error.
+  if (!HoldsSlice(codec_, access_unit)) {
+    held_.insert(held_.end(), access_unit.begin(), access_unit.end());
+    return MFX_ERR_NONE;
+  }
+  std::span<const uint8_t> packet_bytes = access_unit;
+  if (!held_.empty()) {
+    held_.insert(held_.end(), access_unit.begin(), access_unit.end());
+    packet_bytes = held_;
+  }
   // The packet does not own the bytes; libavcodec copies them into a padded buffer of its own.
-  packet_->data = const_cast<uint8_t*>(access_unit.data());
-  packet_->size = static_cast<int>(access_unit.size());
+  packet_->data = const_cast<uint8_t*>(packet_bytes.data());
+  packet_->size = static_cast<int>(packet_bytes.size());
   packet_->pts = timestamp;
   const int sent = avcodec_send_packet(context_.get(), packet_.get());
   av_packet_unref(packet_.get());
+  held_.clear();
   if (sent == AVERROR(ENOMEM)) return MFX_ERR_MEMORY_ALLOC;
   if (sent < 0) ++errors_;  // a damaged access unit is dropped; decoding goes on
   while (true) {

@@ -62,6 +62,7 @@ class SoftwareDecoder {
   mfxU16 opened_height_ = 0;
   std::vector<uint8_t> collected_;  // input taken without MFX_BITSTREAM_COMPLETE_FRAME
   int64_t collected_timestamp_ = 0;
+  std::vector<uint8_t> held_;  // parameter sets and other units without a slice, for the next picture
   std::deque<FramePtr> pictures_;  // decoded, not yet handed out
   Nv12Writer writer_;
   int skip_level_ = 0;

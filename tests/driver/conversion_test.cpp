@@ -93,7 +93,10 @@ TEST_P(ConversionTest, KeepsEveryPictureAndTheSound) {
   const CommandResult result = Convert(BuiltFile("Moraine"), recording, (output_folder / "cam_").string());
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.standard_output, std::string(kBanner) + kSuccess) << result.standard_error;
-  if (!c.warning.empty()) {
+  if (c.warning.empty()) {
+    // Nothing the program or its modules do on a recording they can read is worth a diagnostic.
+    EXPECT_EQ(result.standard_error, "");
+  } else {
     EXPECT_EQ(Occurrences(result.standard_error, c.warning), 1u) << result.standard_error;
   }
 
