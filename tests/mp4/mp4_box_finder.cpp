@@ -77,6 +77,16 @@ std::optional<BoxSpan> FindBox(const std::vector<std::uint8_t>& file,
   return box;
 }
 
+std::string DeclaredVideoSize(const std::vector<std::uint8_t>& file) {
+  const std::optional<BoxSpan> tkhd = FindBox(file, {"moov", "trak", "tkhd"});
+  const std::optional<BoxSpan> avc1 = FindBox(file, {"moov", "trak", "mdia", "minf", "stbl", "stsd", "avc1"});
+  if (!tkhd || !avc1) return "no video track";
+  // tkhd: width and height at 84 and 88; avc1: width and height at 32 and 34.
+  return std::to_string(ReadU32(file, tkhd->offset + 84) >> 16) + "x" +
+         std::to_string(ReadU32(file, tkhd->offset + 88) >> 16) + " / " +
+         std::to_string(ReadU16(file, avc1->offset + 32)) + "x" + std::to_string(ReadU16(file, avc1->offset + 34));
+}
+
 std::vector<std::uint8_t> BoxBytes(const std::vector<std::uint8_t>& file, const BoxSpan& box) {
   return {file.begin() + static_cast<long>(box.offset),
           file.begin() + static_cast<long>(box.offset + box.size)};

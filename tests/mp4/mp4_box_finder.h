@@ -30,6 +30,10 @@ std::uint32_t ReadU32(const std::vector<std::uint8_t>& file, std::size_t offset)
 std::uint64_t ReadU64(const std::vector<std::uint8_t>& file, std::size_t offset);
 std::uint16_t ReadU16(const std::vector<std::uint8_t>& file, std::size_t offset);
 
+// The picture size the first track declares in its track header (16.16 fixed point) and in its
+// avc1 sample entry, as "WxH / WxH", so one expectation shows both.
+std::string DeclaredVideoSize(const std::vector<std::uint8_t>& file);
+
 // Bytes of a box, header included.
 std::vector<std::uint8_t> BoxBytes(const std::vector<std::uint8_t>& file, const BoxSpan& box);
 

@@ -200,12 +200,7 @@ TEST(Mp4WriterTest, DeclaredVideoSizeReachesTrackHeaderAndSampleEntry) {
   ASSERT_EQ(MP4E_set_video_size(file.writer.get(), file.video, 1920, 1080), 0);
   MP4E_put_sample(file.writer.get(), file.video, kPayload, 16, 3600, kMp4SyncSample);
   const Bytes& bytes = file.Finish();
-  const auto tkhd = FindBox(bytes, {"moov", "trak", "tkhd"});
-  EXPECT_EQ(ReadU32(bytes, tkhd->offset + 84), 1920u << 16);
-  EXPECT_EQ(ReadU32(bytes, tkhd->offset + 88), 1080u << 16);
-  const auto avc1 = FindBox(bytes, {"moov", "trak", "mdia", "minf", "stbl", "stsd", "avc1"});
-  EXPECT_EQ(testing::ReadU16(bytes, avc1->offset + 32), 1920);
-  EXPECT_EQ(testing::ReadU16(bytes, avc1->offset + 34), 1080);
+  EXPECT_EQ(testing::DeclaredVideoSize(bytes), "1920x1080 / 1920x1080");
 }
 
 TEST(Mp4WriterTest, ContinuationsExtendTheLastSample) {
