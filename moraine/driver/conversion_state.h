@@ -5,6 +5,7 @@
 
 #include "moraine/driver/object_pixelator.h"
 #include "moraine/mp4/mp4_output.h"
+#include "moraine/overlay/overlay.h"
 
 namespace moraine {
 
@@ -17,6 +18,8 @@ struct ConversionState {
   bool privacy_marked = false;
   // The binding of the optional Anonymizer module.
   ObjectPixelator object_pixelator;
+  // What the recorder's analytics reported, kept across output files and drawn onto every picture.
+  Overlay overlay;
 };
 
 }  // namespace moraine

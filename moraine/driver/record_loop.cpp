@@ -1,5 +1,6 @@
 #include "moraine/driver/record_loop.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -159,8 +160,12 @@ void RecordLoop::HandleInfo(const CairnRecord& record) {
     ApplyCodec(LookUpCodec(ParseCodecNumber(payload + 1)));
     return;
   }
-  // Privacy and overlay steps: privacy switches ('B'), structured metadata ('G') with the pixelation
-  // pass, and one-letter metadata go to their handlers here.
+  // Privacy step: privacy switches ('B') and the pixelation pass of structured metadata go here.
+  if (type == InfoRecordType::kStructuredMetadata) {
+    state_.overlay.StoreStructuredBlock(payload, record.payload_size(), record_time_);
+  } else if (type == InfoRecordType::kOneLetterMetadata) {
+    state_.overlay.StoreOneLetterRecord(payload, record.payload_size(), record_time_);
+  }
 }
 
 void RecordLoop::ApplyCodec(const CodecSettings& codec) {
@@ -227,11 +232,13 @@ void RecordLoop::HandleVideoFrame(CairnRecord& record) {
   video_.Decode(static_cast<std::uint32_t>(audio_sequence_), {record.payload(), record.payload_size()});
   std::optional<DecodedPicture> picture = video_.TakePicture();
   if (!picture) return;
-  // Privacy and overlay steps: the privacy path (when privacy-marked and pixelation is active) and
-  // the overlay draw on the picture in place here.
+  // Privacy step: the privacy path (when privacy-marked and pixelation is active) runs here.
+  // The analytics are drawn before the picture leaves for the encoder, which never sees it half drawn.
+  state_.overlay.ComposeFrame(picture->bytes.get(), static_cast<std::size_t>(std::max(picture->size, 0)),
+                              picture->width, picture->height, record_time_);
   // The encoder works on the picture while the next records are read and decoded.
   encoder_stage_.Submit(std::move(*picture), video_sample_duration_);
-  // Overlay step: the overlay store expires entries older than the record time here.
+  state_.overlay.Expire(record_time_);
 }
 
 void RecordLoop::DrainEncoder() {

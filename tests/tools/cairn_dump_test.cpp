@@ -205,16 +205,17 @@ TEST(CairnToolDump, UnreadableFilesFail) {
 
 TEST(CairnToolDump, MalformedInfoPayloadsDecodeWithinTheirBytes) {
   // A block whose object count promises more objects than the payload holds.
-  std::vector<std::uint8_t> block = {'G', 'A', 'D', 0x00, 0x13, 0x01, 0x60, 0x01, 0x20, 0x01, 'x', 0x00, 0x05,
-                                     0x01, 0x00, 0x02, 0x08, 0x00,  // one drawing object of 2 body bytes
-                                     0x02};                          // a type byte without its length
+  std::vector<std::uint8_t> block = {'G', 'A', 'D', 0x00, 0x17, 0x01, 0x60, 0x01, 0x20, 0x01, 'x', 0x00, 0x05,
+                                     0x01, 0x00, 0x06, 0x08, 0x04, 0x00, 0x0A, 0x00, 0x14,  // one vertex (10, 20)
+                                     0x02};  // a type byte without its length
   cairn::Fields fields = cairn::DescribeStructuredBlock(block.data(), block.size());
   EXPECT_EQ(fields["block_valid"], true);
   EXPECT_EQ(fields["block_name"], "x");
   EXPECT_EQ(fields["drawing_objects"], 1);
   EXPECT_EQ(fields["info_objects"], 0);
+  EXPECT_EQ(fields["objects"], "object 0 kind 2 state 1 outline (10,20)-(10,20)");
 
-  block[4] = 0x14;  // total length no longer matches
+  block[4] = 0x18;  // total length no longer matches
   EXPECT_EQ(cairn::DescribeStructuredBlock(block.data(), block.size())["block_valid"], false);
 
   for (const std::vector<std::uint8_t>& short_record :

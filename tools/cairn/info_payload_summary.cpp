@@ -1,7 +1,7 @@
 #include "tools/cairn/info_payload_summary.h"
 
 #include <algorithm>
-#include <array>
+#include <vector>
 #include <cctype>
 #include <cstdio>
 #include <optional>
@@ -9,14 +9,14 @@
 
 #include "moraine/driver/codec_table.h"
 #include "moraine/driver/info_record.h"
+#include "moraine/overlay/analytic_block.h"
+#include "moraine/overlay/metadata_object.h"
 #include "tools/cairn/audio_codec.h"
 
 namespace moraine::cairn {
 namespace {
 
 constexpr std::size_t kMaxShownText = 60;
-constexpr std::uint8_t kPixelateTag = 3;
-constexpr std::size_t kPixelateWords = 4;
 
 // Big-endian reads that give nullopt past the end of the payload.
 class PayloadView {
@@ -108,6 +108,21 @@ std::string PerimeterSummary(const PayloadView& view) {
   return "perimeter, unknown sub-form '" + Printable(view.At(1), 1) + "'";
 }
 
+// Object number, kind and state, and the box around the outline in analytic-grid units.
+std::string DescribeDrawingObject(const MetaDataDrawingObject& object) {
+  const ObjectHeader header = object.GetObjectHeader();
+  std::string text = "object " + std::to_string(header.object_number) + " kind " + std::to_string(header.kind) +
+                     " state " + std::to_string(header.state);
+  const std::vector<Point> outline = object.GetOutline();
+  if (outline.empty()) return text;
+  const auto [left, right] = std::minmax_element(outline.begin(), outline.end(),
+                                                 [](const Point& a, const Point& b) { return a.x < b.x; });
+  const auto [top, bottom] = std::minmax_element(outline.begin(), outline.end(),
+                                                 [](const Point& a, const Point& b) { return a.y < b.y; });
+  return text + " outline (" + std::to_string(left->x) + "," + std::to_string(top->y) + ")-(" +
+         std::to_string(right->x) + "," + std::to_string(bottom->y) + ")";
+}
+
 }  // namespace
 
 Fields DescribeCodecDescriptor(const std::uint8_t* payload, std::size_t size) {
@@ -140,48 +155,31 @@ Fields DescribeStructuredBlock(const std::uint8_t* payload, std::size_t size) {
     fields["block_problem"] = !magic ? "no GAD magic" : "total length differs from the record length";
     return fields;
   }
-  fields["source_width"] = view.U16(5).value_or(0);
-  fields["source_height"] = view.U16(7).value_or(0);
-  const std::size_t name_length = view.U8(9).value_or(0);
-  std::string name;
-  if (size >= 10 && size - 10 >= name_length) {
-    const std::uint8_t* name_bytes = view.At(10);
-    name = Printable(name_bytes, static_cast<std::size_t>(std::find(name_bytes, name_bytes + name_length, 0) - name_bytes));
-  }
-  fields["block_name"] = name;
-
-  const std::size_t count_offset = 10 + name.size();
-  const auto count = view.U16(count_offset);
+  // Read the way the converter reads it, so the dump shows what will be drawn.
+  const AnalyticBlock block = ParseAnalyticBlock(payload, size);
+  fields["source_width"] = block.source_width;
+  fields["source_height"] = block.source_height;
+  fields["block_name"] = Printable(reinterpret_cast<const std::uint8_t*>(block.name.data()), block.name.size());
   int drawing = 0;
   int info = 0;
-  std::optional<std::array<std::uint16_t, kPixelateWords>> pixelate;
-  std::size_t position = count_offset + 2;
-  for (int i = 0; count && i < *count; ++i) {
-    const auto type = view.U8(position);
-    const auto length = view.U16(position + 1);
-    if (!type || !length || size - position - 3 < *length) break;
-    if (*type == 1) ++drawing;
-    if (*type == 2) {
+  std::string objects;
+  std::optional<PixelateParameters> pixelate;
+  for (const RawObject& raw : block.objects) {
+    if (raw.object_type == kInfoObjectType) {
       ++info;
-      // Tag entries of the body: the last pixelation entry counts.
-      const PayloadView body(view.At(position + 3), *length);
-      for (std::size_t entry = 0; body.U8(entry + 1);) {
-        const std::size_t value_length = *body.U8(entry + 1);
-        if (body.size() - entry - 2 < value_length) break;
-        if (*body.U8(entry) == kPixelateTag && value_length >= 2 * kPixelateWords) {
-          pixelate = {*body.U16(entry + 2), *body.U16(entry + 4), *body.U16(entry + 6), *body.U16(entry + 8)};
-        }
-        entry += 2 + value_length;
-      }
+      pixelate = MetaDataInfoObject(raw.body).GetPixelateParameters();
+      continue;
     }
-    position += 3 + *length;
+    ++drawing;
+    objects += (objects.empty() ? "" : "; ") + DescribeDrawingObject(MetaDataDrawingObject(raw.body));
   }
   fields["drawing_objects"] = drawing;
   fields["info_objects"] = info;
+  if (!objects.empty()) fields["objects"] = objects;
   if (pixelate) {
-    fields["pixelate_level"] = (*pixelate)[0];
-    fields["pixelate_selectors"] = std::to_string((*pixelate)[1]) + "," + std::to_string((*pixelate)[2]);
-    fields["anonymizer_algorithm"] = (*pixelate)[3];
+    fields["pixelate_level"] = pixelate->level;
+    fields["pixelate_selectors"] = std::to_string(pixelate->selector_one) + "," + std::to_string(pixelate->selector_two);
+    fields["anonymizer_algorithm"] = pixelate->algorithm;
   }
   return fields;
 }
