@@ -19,3 +19,4 @@ if(MORAINE_BUILD_BENCHMARKS)
 endif()
 
 pkg_check_modules(LOG4CPLUS REQUIRED IMPORTED_TARGET log4cplus)
+find_package(OpenCV 4 REQUIRED COMPONENTS core imgproc video videoio)
