@@ -1,5 +1,5 @@
 # Two entry points for a fresh machine: `make demo` and `make test`.
-.PHONY: all deps build test test-release test-asan fuzz demo clean
+.PHONY: all deps build test test-release test-asan test-tsan fuzz demo clean
 
 FUZZ_SECONDS ?= 20
 
@@ -20,13 +20,19 @@ test-asan: deps
 	cmake --build --preset asan
 	ctest --preset asan
 
+# ThreadSanitizer over the threaded parts only: the encoder stage, the record loop and conversions.
+test-tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
+
 fuzz: test-asan
 	bash scripts/run-fuzz build-asan/bin/fuzz $(FUZZ_SECONDS)
 
-test: test-release test-asan fuzz
+test: test-release test-asan fuzz test-tsan
 
 demo: build
 	bash scripts/demo build/bin
 
 clean:
-	rm -rf build build-asan demo-output
+	rm -rf build build-asan build-tsan demo-output

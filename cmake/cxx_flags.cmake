@@ -1,7 +1,11 @@
 # Compiler flags for every target of the project.
 add_compile_options(-Wall -Wextra -Werror)
 
-if(MORAINE_SANITIZE)
+if(MORAINE_SANITIZE AND MORAINE_SANITIZERS STREQUAL "thread")
+  # ThreadSanitizer for the parts that run on several threads; it cannot be combined with the others.
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(MORAINE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()

@@ -35,6 +35,9 @@ void AudioDecoder::Configure(const CodecSettings& codec, platform::CriticalSecti
                              BrookOutputCallback callback, void* context) {
   decoder_->codec_selector = codec.audio_codec_selector;
   decoder_->operations->set_rate(decoder_, codec.audio_rate_value);
+  // AAC carries its own rate, which need not be the one the codec table promises and the audio
+  // track declares; the module resamples to the table's.
+  decoder_->operations->set_output_sample_rate(decoder_, codec.audio_sample_rate);
   decoder_->operations->set_allocator(decoder_, AllocateAudioBuffer, ReleaseAudioBuffer);
   decoder_->operations->set_lock(decoder_, &audio_lock);
   decoder_->operations->set_output_callback(decoder_, callback, context, 0);

@@ -24,8 +24,9 @@ class AudioDecoder {
   AudioDecoder(const AudioDecoder&) = delete;
   AudioDecoder& operator=(const AudioDecoder&) = delete;
 
-  // Writes the codec selector and hands over the rate value, the program's allocator, the audio lock
-  // (which must outlive this object) and the output callback with its context, in that order.
+  // Writes the codec selector and hands over the rate value, the output sample rate (the codec
+  // table's, whatever the coded audio says), the program's allocator, the audio lock (which must
+  // outlive this object) and the output callback with its context, in that order.
   void Configure(const CodecSettings& codec, platform::CriticalSection& audio_lock, BrookOutputCallback callback,
                  void* context);
 

@@ -2,8 +2,7 @@
 
 #include <sys/types.h>
 
-#include <algorithm>
-#include <array>
+#include <cstdio>
 
 namespace moraine {
 namespace {
@@ -18,6 +17,13 @@ Family FamilyOf(std::uint8_t kind) {
   if (IsVideoFrameKind(kind)) return Family::kVideo;
   if (kind == static_cast<std::uint8_t>(RecordKind::kAudioFrame)) return Family::kAudio;
   return Family::kNone;
+}
+
+void WarnOfDamage(const CairnReader::SkippedRange& range) {
+  std::fprintf(stderr,
+               "warning: the recording is damaged: %llu bytes at offset %llu hold no readable record and were "
+               "skipped\n",
+               static_cast<unsigned long long>(range.size), static_cast<unsigned long long>(range.offset));
 }
 
 }  // namespace
@@ -36,36 +42,36 @@ std::unique_ptr<CairnReader> CairnReader::FromStream(std::FILE* stream) {
   return std::unique_ptr<CairnReader>(new CairnReader(owned.release(), size));
 }
 
-CairnReader::CairnReader(std::FILE* stream, std::int64_t size) : stream_(stream), size_(size) {}
+CairnReader::CairnReader(std::FILE* stream, std::int64_t size)
+    : stream_(stream), locator_(stream, size), damage_handler_(WarnOfDamage) {
+  const off_t start = ftello(stream);
+  position_ = start < 0 ? size : start;
+}
 
 CairnReader::~CairnReader() = default;
 
-bool CairnReader::ReadHeader(std::uint8_t* bytes) {
-  return std::fread(bytes, 1, kCairnHeaderSize, stream_.get()) == kCairnHeaderSize;
-}
-
-std::int64_t CairnReader::BytesLeft() const {
-  const off_t position = ftello(stream_.get());
-  if (position < 0 || position > size_) return 0;
-  return size_ - position;
-}
-
 std::optional<CairnRecord> CairnReader::ReadNextRecord() {
   while (!at_end_) {
-    std::array<std::uint8_t, kCairnHeaderSize> header_bytes{};
-    if (!ReadHeader(header_bytes.data())) break;
-    const CairnRecordHeader header = DecodeCairnHeader(header_bytes.data());
+    const NextRecordStart next = locator_.Next(position_, reference_seconds_);
+    if (next.damage_offset < next.offset && damage_handler_) {
+      damage_handler_({static_cast<std::uint64_t>(next.damage_offset),
+                       static_cast<std::uint64_t>(next.offset - next.damage_offset)});
+    }
+    if (!next.header) break;
+    const CairnRecordHeader& header = *next.header;
+    position_ = next.offset + static_cast<std::int64_t>(kCairnHeaderSize + header.length);
     // An empty record carries nothing to convert; the records after it are still read.
     if (header.length == 0) continue;
-    // A length reaching past the end of the file marks a last record cut short: it is dropped
-    // before anything is allocated for it.
-    if (header.length > BytesLeft()) break;
 
+    // The locator checked the length against the file, so this allocation is backed by bytes.
     CairnRecord record;
     record.header = header;
     record.bytes.resize(kCairnHeaderSize + header.length);
-    std::copy(header_bytes.begin(), header_bytes.end(), record.bytes.begin());
-    if (std::fread(record.payload(), 1, header.length, stream_.get()) != header.length) break;
+    if (fseeko(stream_.get(), static_cast<off_t>(next.offset), SEEK_SET) != 0 ||
+        std::fread(record.bytes.data(), 1, record.bytes.size(), stream_.get()) != record.bytes.size()) {
+      break;
+    }
+    if (TakesRecordTime(header.kind)) reference_seconds_ = header.seconds;
     return record;
   }
   at_end_ = true;
@@ -76,14 +82,15 @@ std::uint64_t CairnReader::LookAheadDuration(std::uint8_t kind, std::uint32_t cu
   const Family family = FamilyOf(kind);
   if (family == Family::kNone) return 0;
   const off_t start = ftello(stream_.get());
-  if (start < 0) return 0;
 
+  // The records ReadNextRecord will deliver, found the way it finds them.
   std::uint64_t duration = 0;
-  std::array<std::uint8_t, kCairnHeaderSize> header_bytes{};
-  while (ReadHeader(header_bytes.data())) {
-    const CairnRecordHeader header = DecodeCairnHeader(header_bytes.data());
-    // Only records that ReadNextRecord would deliver count: not empty ones, not a truncated tail.
-    if (header.length > BytesLeft()) break;
+  std::int64_t position = position_;
+  std::optional<std::uint32_t> reference_seconds = reference_seconds_;
+  for (;;) {
+    const NextRecordStart next = locator_.Next(position, reference_seconds);
+    if (!next.header) break;
+    const CairnRecordHeader& header = *next.header;
     if (header.length != 0 && FamilyOf(header.kind) == family) {
       const std::uint32_t next_record_time = RecordTime(header);
       if (next_record_time > current_record_time) {
@@ -91,14 +98,13 @@ std::uint64_t CairnReader::LookAheadDuration(std::uint8_t kind, std::uint32_t cu
       }
       break;
     }
-    if (fseeko(stream_.get(), header.length, SEEK_CUR) != 0) break;
+    if (header.length != 0 && TakesRecordTime(header.kind)) reference_seconds = header.seconds;
+    position = next.offset + static_cast<std::int64_t>(kCairnHeaderSize + header.length);
   }
 
   // Seeking back also clears the end-of-file indicator the scan may have set.
-  fseeko(stream_.get(), start, SEEK_SET);
+  if (start >= 0) fseeko(stream_.get(), start, SEEK_SET);
   return duration;
 }
-
-bool CairnReader::AtEnd() const { return at_end_ || std::feof(stream_.get()) != 0; }
 
 }  // namespace moraine

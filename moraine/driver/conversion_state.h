@@ -3,8 +3,11 @@
 // The state of a conversion that outlives single records and output files; the Converter owns it
 // and the record loop of each run works on it.
 
+#include "moraine/driver/info_record.h"
 #include "moraine/driver/object_pixelator.h"
+#include "moraine/driver/work_image.h"
 #include "moraine/mp4/mp4_output.h"
+#include "moraine/overlay/object_pixelation.h"
 #include "moraine/overlay/overlay.h"
 
 namespace moraine {
@@ -18,6 +21,16 @@ struct ConversionState {
   bool privacy_marked = false;
   // The binding of the optional Anonymizer module.
   ObjectPixelator object_pixelator;
+  // The latest privacy switches record; both off until one arrives.
+  PrivacySwitches privacy_switches;
+  // Anonymizer algorithm and pixelation level, as the pixelation pass last set them.
+  PixelationSettings pixelation;
+  // Set by the anonymizer option step: the privacy path runs on privacy-marked pictures.
+  bool pixelation_active = false;
+  // The privacy path's 24-bit image, reused from picture to picture of one size.
+  WorkImage work_image;
+  // A picture that could not be masked is reported once a conversion.
+  bool privacy_failure_reported = false;
   // What the recorder's analytics reported, kept across output files and drawn onto every picture.
   Overlay overlay;
 };

@@ -11,7 +11,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   moraine::Converter converter(argv[1]);
-  if (converter.run(argv[2]) == 0) console.Print("CAIRN to mp4 conversion succesful\n");
-  // A failed conversion shows only as the missing success line.
+  // The success line means that at least one MP4 file was finished under its final name. A failed
+  // conversion shows as the missing line; why it failed is on standard error.
+  if (converter.run(argv[2]) == moraine::Converter::kSucceeded) {
+    console.Print("CAIRN to mp4 conversion succesful\n");
+  }
   return 0;
 }

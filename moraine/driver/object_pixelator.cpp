@@ -49,6 +49,14 @@ void ObjectPixelator::Bind(const std::string& module_file) {
   set_parameters_(anonymizer_, &parameters);
 }
 
+bool ObjectPixelator::SetParameters(const AnonymizationParameters& parameters) {
+  return anonymizer_ != nullptr && set_parameters_(anonymizer_, &parameters);
+}
+
+bool ObjectPixelator::AnonymizeFrame(AnonymizerFrame& frame) {
+  return anonymizer_ != nullptr && anonymize_frame_(anonymizer_, &frame);
+}
+
 void ObjectPixelator::Release() {
   if (anonymizer_ == nullptr) return;
   release_object_(anonymizer_);

@@ -31,6 +31,12 @@ class ObjectPixelator {
 
   bool HasAnonymizer() const { return anonymizer_ != nullptr; }
 
+  // Passes `parameters` to the object (the module copies them). False without an object.
+  bool SetParameters(const AnonymizationParameters& parameters);
+  // Lets the module mask the picture that `frame` describes in place. False without an object or
+  // when the module refuses the picture.
+  bool AnonymizeFrame(AnonymizerFrame& frame);
+
   // The record sent right after the object is created.
   static AnonymizationParameters StartingParameters();
 

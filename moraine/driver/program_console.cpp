@@ -19,6 +19,9 @@ ProgramConsole::ProgramConsole() {
   }
   saved_descriptor_ = saved;
   console_ = console;
+  // Standard output now ends on standard error, which is unbuffered: line buffering keeps what
+  // modules print there in order with the program's own diagnostics.
+  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
 }
 
 ProgramConsole::~ProgramConsole() {

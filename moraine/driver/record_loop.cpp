@@ -5,10 +5,12 @@
 #include <utility>
 #include <vector>
 
+#include "moraine/driver/anonymizer_options.h"
 #include "moraine/driver/encoded_frame_cutter.h"
 #include "moraine/driver/info_record.h"
 #include "moraine/driver/parameter_sets/h264_sps_parser.h"
 #include "moraine/driver/parameter_sets/hevc_sps_parser.h"
+#include "moraine/driver/privacy_path.h"
 #include "moraine/driver/video_payload.h"
 #include "moraine/mp4/h264_track_feeder.h"
 #include "platform/clock.h"
@@ -33,6 +35,8 @@ constexpr std::size_t kStartCodeSize = 4;
 constexpr std::uint32_t kMaxPictureDimension = 16384;
 // A codec number without a row of its own: it selects the table's default row (H.264 video).
 constexpr std::int32_t kDefaultRowCodecNumber = -1;
+// VPS, SPS and PPS: the latest set, kept while the default row may still be replaced.
+constexpr std::size_t kHeldParameterSets = 3;
 
 std::span<const std::uint8_t> Bytes(const ParameterSetStore& store) { return {store.data(), store.size()}; }
 
@@ -68,6 +72,7 @@ std::unique_ptr<RecordLoop> RecordLoop::Start(const std::string& input_path, con
     loop->finished_ = true;  // nothing was started that would need finishing
     return nullptr;
   }
+  loop->progress_.Begin(input_path);
   return loop;
 }
 
@@ -86,10 +91,14 @@ RecordLoop::~RecordLoop() { Finish(); }
 
 void RecordLoop::Run(std::uint32_t pause_milliseconds) {
   while (std::optional<CairnRecord> record = reader_->ReadNextRecord()) {
-    if (!HandleRecord(*record)) break;
+    ++records_read_;
+    if (!HandleRecord(*record) || Failed()) break;
+    progress_.Update(reader_->position());
     if (pause_milliseconds > 0) platform::SleepMilliseconds(pause_milliseconds);
     if (reader_->AtEnd()) break;
   }
+  // Whatever the run prints next starts on a clean line.
+  progress_.Clear();
 }
 
 bool RecordLoop::HandleRecord(CairnRecord& record) {
@@ -118,8 +127,18 @@ bool RecordLoop::HandleParameterSet(CairnRecord& record) {
     std::fputs("warning: the recording has no codec descriptor before its parameter sets; "
                "converting it as H.264 with the default audio codec\n", stderr);
     ApplyCodec(LookUpCodec(kDefaultRowCodecNumber));
+    codec_defaulted_ = true;
   }
   const std::span<const std::uint8_t> payload(record.payload(), record.payload_size());
+  if (codec_defaulted_) {
+    // A codec descriptor that comes late reads the latest set again under the right codec.
+    if (held_parameter_sets_.size() == kHeldParameterSets) held_parameter_sets_.erase(held_parameter_sets_.begin());
+    held_parameter_sets_.emplace_back(payload.begin(), payload.end());
+  }
+  return HandleParameterSetPayload(payload);
+}
+
+bool RecordLoop::HandleParameterSetPayload(std::span<const std::uint8_t> payload) {
   const std::optional<std::uint8_t> type = NalUnitType(payload.data(), payload.size(), codec_.hevc);
   if (!type) return true;
 
@@ -155,13 +174,27 @@ bool RecordLoop::HandleParameterSet(CairnRecord& record) {
 
 void RecordLoop::HandleInfo(const CairnRecord& record) {
   const std::uint8_t* payload = record.payload();
-  const InfoRecordType type = ClassifyInfoRecord(payload, record.payload_size(), codec_pending_);
+  const InfoRecordType type =
+      ClassifyInfoRecord(payload, record.payload_size(), codec_pending_ || DefaultCodecReplaceable());
   if (type == InfoRecordType::kCodecDescriptor) {
-    ApplyCodec(LookUpCodec(ParseCodecNumber(payload + 1)));
+    const CodecSettings codec = LookUpCodec(ParseCodecNumber(payload + 1));
+    if (codec_defaulted_) {
+      ReplaceDefaultCodec(codec);
+    } else {
+      ApplyCodec(codec);
+    }
     return;
   }
-  // Privacy step: privacy switches ('B') and the pixelation pass of structured metadata go here.
-  if (type == InfoRecordType::kStructuredMetadata) {
+  if (type == InfoRecordType::kPrivacySwitches) {
+    state_.privacy_switches = ReadPrivacySwitches(payload, record.payload_size());
+  } else if (type == InfoRecordType::kStructuredMetadata) {
+    // The pixelation pass reads the block before the overlay stores it. With switch one on, every
+    // block sets the anonymizer options again, for the size the stream announced last.
+    const PrivacySwitches& switches = state_.privacy_switches;
+    if (RunPixelationPass(switches.one, switches.two, payload, record.payload_size(), state_.pixelation)) {
+      RunAnonymizerOptionStep(state_, state_.pixelation.pixelation_level, {parsed_.width, parsed_.height},
+                              {applied_width_, applied_height_});
+    }
     state_.overlay.StoreStructuredBlock(payload, record.payload_size(), record_time_);
   } else if (type == InfoRecordType::kOneLetterMetadata) {
     state_.overlay.StoreOneLetterRecord(payload, record.payload_size(), record_time_);
@@ -175,19 +208,59 @@ void RecordLoop::ApplyCodec(const CodecSettings& codec) {
   audio_decoder_->Configure(codec_, audio_lock_, OnDecodedAudio, &state_);
 }
 
-bool RecordLoop::OpenOutput() {
-  if (open_output(state_.mp4, outputs_.file()) != 0) {
-    std::fputs("error: cannot start the MP4 writer on the output file\n", stderr);
-    return false;
+bool RecordLoop::DefaultCodecReplaceable() {
+  if (!codec_defaulted_) return false;
+  // A picture may still be on its way to the file.
+  encoder_stage_.Wait();
+  const Mp4Output& mp4 = state_.mp4;
+  if (MP4E_sample_count(mp4.writer.get(), mp4.video_track) != 0 ||
+      MP4E_sample_count(mp4.writer.get(), mp4.audio_track) != 0) {
+    codec_defaulted_ = false;  // sound or pictures are written: the default row stays
+    held_parameter_sets_.clear();
   }
-  outputs_.MarkWritten();
-  return true;
+  return codec_defaulted_;
+}
+
+void RecordLoop::ReplaceDefaultCodec(const CodecSettings& codec) {
+  // Nothing has reached the output yet, so it starts over with the codecs the recording names.
+  codec_defaulted_ = false;
+  const bool video_changes = codec.hevc != codec_.hevc;
+  if (video_changes && pipeline_running_) {
+    video_.Close();
+    pipeline_running_ = false;
+  }
+  discard_output(state_.mp4);
+  state_.audio_durations.clear();
+  // Sound already decoded under the default row opened the module's codec for good; a fresh
+  // decoder opens the right one.
+  if (std::unique_ptr<AudioDecoder> fresh = AudioDecoder::Create(modules_.brook())) audio_decoder_ = std::move(fresh);
+  ApplyCodec(codec);
+  std::vector<std::vector<std::uint8_t>> held = std::move(held_parameter_sets_);
+  held_parameter_sets_.clear();
+  if (!video_changes) return;
+  sps_ = {};
+  vps_ = {};
+  for (const std::vector<std::uint8_t>& parameter_set : held) HandleParameterSetPayload(parameter_set);
+}
+
+bool RecordLoop::OpenOutput() { return outputs_.StartWriter(state_.mp4); }
+
+bool RecordLoop::Failed() const {
+  return outputs_.failed() || encoder_stage_.failed() || output_write_error(state_.mp4) != 0;
+}
+
+ConversionOutcome RecordLoop::Outcome() const {
+  ConversionOutcome outcome;
+  outcome.finished_files = outputs_.finished_files();
+  outcome.failed = Failed();
+  outcome.findings = {records_read_, outputs_.output_started(), applied_width_ != 0, audio_sequence_};
+  return outcome;
 }
 
 void RecordLoop::HandleAudioFrame(const CairnRecord& record) {
   const std::uint64_t duration = reader_->LookAheadDuration(record.header.kind, record_time_);
   ++audio_sequence_;
-  state_.audio_durations[audio_sequence_] = duration;
+  NoteAudioDuration(state_.audio_durations, audio_sequence_, duration);
   audio_decoder_->Decode(record.payload(), record.payload_size(), audio_sequence_);
 }
 
@@ -205,7 +278,11 @@ void RecordLoop::StartVideoPipeline(const SequenceParameters& size, std::span<co
   parameter_sets.push_back(pps);
   video_.Start(codec_.hevc, static_cast<std::int32_t>(size.width), static_cast<std::int32_t>(size.height), header,
                parameter_sets);
-  // Privacy step: the anonymizer option step for the new size runs here.
+  // The work image and the module's options follow the new size; the applied size is still the
+  // previous one (0 x 0 at the first start).
+  RunAnonymizerOptionStep(state_, state_.pixelation.pixelation_level, {size.width, size.height},
+                          {applied_width_, applied_height_});
+  video_durations_.Restart();
   pipeline_running_ = true;
   applied_width_ = size.width;
   applied_height_ = size.height;
@@ -216,8 +293,7 @@ bool RecordLoop::ChangePictureSize(const SequenceParameters& size, std::span<con
   DrainEncoder();
   video_.Close();
   pipeline_running_ = false;
-  finish_output(state_.mp4);
-  outputs_.Finalize(state_.mp4);
+  outputs_.Finish(state_.mp4);
   if (!outputs_.OpenNext()) return false;
   if (!OpenOutput()) return false;
   setup_audio_track(state_.mp4, codec_.audio_sample_rate);
@@ -230,14 +306,21 @@ void RecordLoop::HandleVideoFrame(CairnRecord& record) {
   // Before the first complete parameter set there is no decoder to take the picture.
   if (!pipeline_running_) return;
   video_.Decode(static_cast<std::uint32_t>(audio_sequence_), {record.payload(), record.payload_size()});
+  video_durations_.NoteRecord(video_sample_duration_);
   std::optional<DecodedPicture> picture = video_.TakePicture();
-  if (!picture) return;
-  // Privacy step: the privacy path (when privacy-marked and pixelation is active) runs here.
+  if (!picture) return;  // its time goes to the next picture
+  // People are made unrecognisable before anything is drawn over them.
+  if (state_.privacy_marked && state_.pixelation_active) {
+    RunPrivacyPath(state_, picture->bytes.get(), static_cast<std::size_t>(std::max(picture->size, 0)),
+                   picture->width, picture->height);
+  }
   // The analytics are drawn before the picture leaves for the encoder, which never sees it half drawn.
   state_.overlay.ComposeFrame(picture->bytes.get(), static_cast<std::size_t>(std::max(picture->size, 0)),
                               picture->width, picture->height, record_time_);
   // The encoder works on the picture while the next records are read and decoded.
-  encoder_stage_.Submit(std::move(*picture), video_sample_duration_);
+  const std::uint64_t duration = video_durations_.TakePicture();
+  encoder_stage_.Submit(std::move(*picture), duration);
+  progress_.NotePicture(duration);
   state_.overlay.Expire(record_time_);
 }
 
@@ -246,7 +329,7 @@ void RecordLoop::DrainEncoder() {
   for (;;) {
     const std::span<const std::uint8_t> access_unit = video_.Encode(nullptr);
     if (access_unit.empty()) return;
-    WriteAccessUnit(access_unit, video_sample_duration_);
+    WriteAccessUnit(access_unit, video_durations_.latest());
   }
 }
 
@@ -269,15 +352,19 @@ void RecordLoop::Finish() {
   if (finished_) return;
   finished_ = true;
   encoder_stage_.Wait();
-  DrainEncoder();
+  // After a failure the encoder's state is unknown: the file ends where the failure cut it.
+  if (encoder_stage_.failed()) {
+    outputs_.MarkCutShort();
+  } else {
+    DrainEncoder();
+  }
   // The audio decoder's last sound must reach the AAC encoder before that is closed.
   audio_decoder_->Finish();
   close_audio_encoder(state_.mp4);
-  finish_output(state_.mp4);
+  outputs_.Finish(state_.mp4);
   reader_.reset();
-  outputs_.Finalize(state_.mp4);
   video_.Close();
-  // Privacy step: the Anonymizer binding is released after the run (by the converter).
+  // The converter releases the Anonymizer binding after the run.
 }
 
 }  // namespace moraine

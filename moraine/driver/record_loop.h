@@ -9,17 +9,21 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "moraine/driver/audio_decoder.h"
 #include "moraine/driver/cairn_reader.h"
 #include "moraine/driver/codec_table.h"
+#include "moraine/driver/conversion_outcome.h"
 #include "moraine/driver/conversion_state.h"
 #include "moraine/driver/media_modules.h"
 #include "moraine/driver/output_file_chain.h"
 #include "moraine/driver/parameter_set_store.h"
 #include "moraine/driver/parameter_sets/sequence_parameters.h"
+#include "moraine/driver/progress_line.h"
 #include "moraine/driver/video_encoder_stage.h"
 #include "moraine/driver/video_pipeline.h"
+#include "moraine/driver/video_sample_durations.h"
 #include "platform/critical_section.h"
 
 namespace moraine {
@@ -36,13 +40,20 @@ class RecordLoop {
   RecordLoop(const RecordLoop&) = delete;
   RecordLoop& operator=(const RecordLoop&) = delete;
 
-  // Walks the records to the end of the input (or until no output file can be opened after a
-  // change of picture size), pausing `pause_milliseconds` after each.
+  // Walks the records to the end of the input (or until an output file cannot be opened, started
+  // or written, or the encoder stage fails), pausing `pause_milliseconds` after each.
   void Run(std::uint32_t pause_milliseconds);
 
   // Ends the run: the output still held by the encoder and the audio decoder is written, the last
   // file finished and named, the modules closed. Runs once; the destructor calls it if needed.
   void Finish();
+
+  // Marks the run failed from outside (an exception on the main thread): the current file keeps
+  // its working name.
+  void MarkFailed() { outputs_.MarkCutShort(); }
+
+  // The files finished so far, whether the run failed, and what the records held.
+  ConversionOutcome Outcome() const;
 
  private:
   RecordLoop(ConversionState& state, std::unique_ptr<CairnReader> reader, OutputFileChain outputs,
@@ -51,13 +62,20 @@ class RecordLoop {
   // One record; false when the loop has to end.
   bool HandleRecord(CairnRecord& record);
   bool HandleParameterSet(CairnRecord& record);
+  bool HandleParameterSetPayload(std::span<const std::uint8_t> payload);
   void HandleInfo(const CairnRecord& record);
   void HandleAudioFrame(const CairnRecord& record);
   void HandleVideoFrame(CairnRecord& record);
 
   // Opens the writer on the current file and sets up the audio track and the audio decoder.
   void ApplyCodec(const CodecSettings& codec);
+  // Whether a codec descriptor may still replace the default row: nothing is written yet.
+  bool DefaultCodecReplaceable();
+  // Starts the output over with `codec` and reads the held parameter sets again.
+  void ReplaceDefaultCodec(const CodecSettings& codec);
   bool OpenOutput();
+  // A failure that makes going on pointless: it was reported when it happened.
+  bool Failed() const;
   void StartVideoPipeline(const SequenceParameters& size, std::span<const std::uint8_t> pps);
   bool ChangePictureSize(const SequenceParameters& size, std::span<const std::uint8_t> pps);
   // Takes the pictures the encoder still holds and writes them.
@@ -80,7 +98,11 @@ class RecordLoop {
 
   std::uint32_t record_time_ = 0;  // of the latest record of kind 1, 2, 5 or 6
   std::uint64_t video_sample_duration_ = 0;  // 90 kHz ticks to the next video frame record
+  VideoSampleDurations video_durations_;
   bool codec_pending_ = true;
+  // The default row was taken for want of a descriptor; the parameter sets since then are held.
+  bool codec_defaulted_ = false;
+  std::vector<std::vector<std::uint8_t>> held_parameter_sets_;
   CodecSettings codec_;
   std::int64_t audio_sequence_ = 0;
   ParameterSetStore vps_;
@@ -90,6 +112,9 @@ class RecordLoop {
   std::uint32_t applied_width_ = 0;
   std::uint32_t applied_height_ = 0;
   bool finished_ = false;
+  // Shown on a terminal only; cleared when the walk over the records ends.
+  ProgressLine progress_;
+  std::uint64_t records_read_ = 0;
 };
 
 }  // namespace moraine

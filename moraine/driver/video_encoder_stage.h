@@ -4,6 +4,7 @@
 // while the encoder works on the current picture. One picture at a time is in the stage, so pictures
 // are encoded and written in the order they were handed over.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -30,12 +31,16 @@ class VideoEncoderStage {
   VideoEncoderStage& operator=(const VideoEncoderStage&) = delete;
 
   // Waits until the previous picture is written, then takes `picture` over for encoding; its
-  // samples get `duration` (90 kHz ticks).
+  // samples get `duration` (90 kHz ticks). After a failure the picture is dropped at once.
   void Submit(DecodedPicture picture, std::uint64_t duration);
 
   // Returns once the picture handed over last is encoded and written; the encoder is then free for
   // the caller's own use until the next Submit.
   void Wait();
+
+  // True once encoding or writing a picture threw (std::bad_alloc and the like). The exception is
+  // reported on standard error and stops the stage; the caller is expected to stop the conversion.
+  bool failed() const { return failed_.load(); }
 
  private:
   struct Job {
@@ -44,6 +49,9 @@ class VideoEncoderStage {
   };
 
   void Work();
+  // Encodes and writes the job in place, catching whatever it throws: an exception that left the
+  // thread would end the process with the output unfinished and unexplained.
+  void EncodeJob();
 
   VideoPipeline& pipeline_;
   Writer writer_;
@@ -51,6 +59,7 @@ class VideoEncoderStage {
   std::condition_variable changed_;
   std::optional<Job> job_;  // set by Submit, cleared by the thread once written
   bool stopping_ = false;
+  std::atomic<bool> failed_{false};
   std::thread thread_;  // last: starts once everything above exists
 };
 

@@ -76,6 +76,8 @@ bool AacEncoder::SendFrame(const std::uint8_t* pcm, int count) {
 
 int AacEncoder::sample_rate() const { return context_->sample_rate; }
 
+int AacEncoder::delay_samples() const { return context_->initial_padding; }
+
 bool AacEncoder::SendEnd() { return avcodec_send_frame(context_.get(), nullptr) >= 0; }
 
 int AacEncoder::ReceivePacket(std::vector<std::uint8_t>& packet) {

@@ -36,6 +36,9 @@ class AacEncoder {
   int ReceivePacket(std::vector<std::uint8_t>& packet);
 
   int sample_rate() const;
+  // Samples of start-up delay (priming) that the first access units decode to before the input
+  // begins: one frame for this encoder.
+  int delay_samples() const;
   // AudioSpecificConfig: object type, sampling frequency index, channel configuration.
   const std::array<std::uint8_t, 2>& audio_specific_config() const { return config_; }
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "moraine/driver/parameter_sets/h264_sps_parser.h"
 #include "moraine/mp4/box_builder.h"
 #include "moraine/mp4/mp4_track.h"
 
@@ -42,6 +43,11 @@ std::uint32_t MovieScaleDuration(std::uint32_t duration, std::uint32_t time_scal
   return static_cast<std::uint32_t>(std::uint64_t{duration} * kMovieTimeScale / time_scale);
 }
 
+// The ticks of a track that play: all of them but the skipped start.
+std::uint32_t PlayingTicks(const Mp4Track& track, const SampleTableSummary& summary) {
+  return summary.duration > track.info.skipped_ticks ? summary.duration - track.info.skipped_ticks : 0;
+}
+
 void Matrix(BoxBuilder& box) {
   for (std::uint32_t value : kUnityMatrix) box.U32(value);
 }
@@ -60,11 +66,13 @@ void DescriptorLength(BoxBuilder& box, std::uint32_t length) {
   box.U8(length);
 }
 
-void MovieHeader(BoxBuilder& box, const std::vector<Mp4Track>& tracks) {
-  const std::uint32_t duration =
-      tracks.empty() ? 0
-                     : MovieScaleDuration(Summarise(tracks[0].samples).duration,
-                                          tracks[0].info.time_scale);
+// The movie lasts as long as its longest track plays.
+void MovieHeader(BoxBuilder& box, const std::vector<Mp4Track>& tracks,
+                 const std::vector<SampleTableSummary>& summaries) {
+  std::uint32_t duration = 0;
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    duration = std::max(duration, MovieScaleDuration(PlayingTicks(tracks[i], summaries[i]), tracks[i].info.time_scale));
+  }
   box.StartFullBox("mvhd", 0, 0);
   box.U32(0);  // creation time
   box.U32(0);  // modification time
@@ -80,22 +88,36 @@ void MovieHeader(BoxBuilder& box, const std::vector<Mp4Track>& tracks) {
 }
 
 void TrackHeader(BoxBuilder& box, const Mp4Track& track, std::uint32_t track_id,
-                 std::uint32_t duration) {
+                 std::uint32_t playing_ticks) {
   const bool video = track.info.kind == kMp4VideoTrack;
   box.StartFullBox("tkhd", 0, 0x000007);  // enabled, in movie, in preview
   box.U32(0);                             // creation time
   box.U32(0);                             // modification time
   box.U32(track_id);
   box.U32(0);  // reserved
-  box.U32(MovieScaleDuration(duration, track.info.time_scale));
+  box.U32(MovieScaleDuration(playing_ticks, track.info.time_scale));
   box.Zeros(8);        // reserved
   box.U16(0);          // layer
   box.U16(0);          // alternate group
-  box.U16(0x0100);     // volume
+  box.U16(video ? 0 : 0x0100);  // volume: full for sound, none for pictures
   box.U16(0);          // reserved
   Matrix(box);
   box.U32(video ? (track.info.width_or_channels & 0xFFFF) << 16 : 0);
   box.U32(video ? (track.info.height & 0xFFFF) << 16 : 0);
+  box.EndBox();
+}
+
+// One edit that starts the presentation after the skipped ticks and plays the rest at normal
+// rate; players drop the decoded samples before it (the encoder's priming).
+void EditList(BoxBuilder& box, const Mp4Track& track, std::uint32_t playing_ticks) {
+  box.StartBox("edts");
+  box.StartFullBox("elst", 0, 0);
+  box.U32(1);  // entry count
+  box.U32(MovieScaleDuration(playing_ticks, track.info.time_scale));  // segment duration
+  box.U32(track.info.skipped_ticks);  // media time
+  box.U16(1);  // media rate, integer part
+  box.U16(0);  // media rate, fraction
+  box.EndBox();
   box.EndBox();
 }
 
@@ -165,6 +187,15 @@ void AvcSampleEntry(BoxBuilder& box, const Mp4Track& track) {
   box.Bytes(sps.data(), static_cast<std::size_t>(sps.SerialisedSize(sps_count)));
   box.U8(pps_count);
   box.Bytes(pps.data(), static_cast<std::size_t>(pps.SerialisedSize(pps_count)));
+  const std::uint8_t profile_idc = first_sps_length > 1 ? first_sps[1] : 0;
+  if (profile_idc == 100 || profile_idc == 110 || profile_idc == 122 || profile_idc == 144) {
+    // These profiles may leave 4:2:0 and 8 bits, so their configuration says which they use.
+    const SequenceParameters format = ParseH264Sps(first_sps, static_cast<std::size_t>(first_sps_length));
+    box.U8(0xFC | (format.chroma_format_idc & 0x03));
+    box.U8(0xF8 | (format.bit_depth_luma_minus8 & 0x07));
+    box.U8(0xF8 | (format.bit_depth_chroma_minus8 & 0x07));
+    box.U8(0);  // numOfSequenceParameterSetExt
+  }
   box.EndBox();
   box.EndBox();
 }
@@ -188,8 +219,10 @@ void AacSampleEntry(BoxBuilder& box, const Mp4Track& track) {
     const auto specific_length = static_cast<std::uint32_t>(config_length);
     const std::uint32_t config_descriptor_length =
         specific_length + DescriptorLengthSize(specific_length) + 14;
+    // ES ID and flags (3 bytes), the decoder config descriptor with its tag and length, and the
+    // SL config descriptor (3 bytes).
     const std::uint32_t es_descriptor_length =
-        config_descriptor_length + DescriptorLengthSize(config_descriptor_length) + 4;
+        config_descriptor_length + DescriptorLengthSize(config_descriptor_length) + 4 + 3;
     box.U8(0x03);  // ES descriptor
     DescriptorLength(box, es_descriptor_length);
     box.U16(0);    // ES ID
@@ -204,6 +237,9 @@ void AacSampleEntry(BoxBuilder& box, const Mp4Track& track) {
     box.U8(0x05);  // decoder-specific info
     DescriptorLength(box, specific_length);
     box.Bytes(config, specific_length);
+    box.U8(0x06);  // SL config descriptor, which MP4 files must carry
+    DescriptorLength(box, 1);
+    box.U8(2);  // predefined: reserved for MP4 files
   }
   box.EndBox();
   box.EndBox();
@@ -271,11 +307,12 @@ void SampleTable(BoxBuilder& box, const Mp4Track& track, const SampleTableSummar
   box.EndBox();
 }
 
-void Track(BoxBuilder& box, const Mp4Track& track, std::uint32_t track_id) {
+void Track(BoxBuilder& box, const Mp4Track& track, const SampleTableSummary& summary, std::uint32_t track_id) {
   const bool video = track.info.kind == kMp4VideoTrack;
-  const SampleTableSummary summary = Summarise(track.samples);
+  const std::uint32_t playing_ticks = PlayingTicks(track, summary);
   box.StartBox("trak");
-  TrackHeader(box, track, track_id, summary.duration);
+  TrackHeader(box, track, track_id, playing_ticks);
+  if (track.info.skipped_ticks != 0) EditList(box, track, playing_ticks);
   box.StartBox("mdia");
   MediaHeader(box, track, summary.duration);
   HandlerReference(box, video);
@@ -310,11 +347,14 @@ std::int64_t MovieBoxSizeEstimate(const std::vector<Mp4Track>& tracks) {
 }
 
 void BuildMovieBox(const std::vector<Mp4Track>& tracks, BoxBuilder& builder) {
+  std::vector<SampleTableSummary> summaries;
+  summaries.reserve(tracks.size());
+  for (const Mp4Track& track : tracks) summaries.push_back(Summarise(track.samples));
   builder.StartBox("moov");
-  MovieHeader(builder, tracks);
+  MovieHeader(builder, tracks, summaries);
   for (std::size_t i = 0; i < tracks.size(); ++i) {
     // A track without samples gets no `trak`, but its ID stays taken.
-    if (tracks[i].samples.count() > 0) Track(builder, tracks[i], static_cast<std::uint32_t>(i + 1));
+    if (tracks[i].samples.count() > 0) Track(builder, tracks[i], summaries[i], static_cast<std::uint32_t>(i + 1));
   }
   builder.EndBox();
 }

@@ -1,28 +1,28 @@
 #pragma once
 
 // The MP4 side of a conversion: the writer of the current output file with its H.264 video
-// track and AAC audio track, and the audio staging that outlives each file. The conversion owns
-// one Mp4Output for the whole run.
+// track and AAC audio track, and the audio waiting for the encoder. The conversion owns one
+// Mp4Output for the whole run.
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
-#include <map>
 #include <memory>
 #include <string>
 
 #include "moraine/mp4/aac_encoder.h"
+#include "moraine/mp4/audio_duration_map.h"
 #include "moraine/mp4/file_write_target.h"
 #include "moraine/mp4/h264_track_feeder.h"
 #include "moraine/mp4/mp4_writer.h"
+#include "moraine/mp4/staged_audio_durations.h"
 
 namespace moraine {
 
-// Duration (90 kHz ticks) of each audio record, by its sequence number; filled by the main loop,
-// emptied as the decoded audio of each record is encoded.
-using AudioDurationMap = std::map<std::int64_t, std::uint64_t>;
 
+// Time scale of the video track and unit of the main loop's durations; the audio track counts in
+// samples of its own rate.
 inline constexpr std::uint32_t kMp4TimeScale = 90000;
 // The kind of decoder callback that carries decoded PCM.
 inline constexpr int kDecodedAudioKind = 4;
@@ -39,29 +39,40 @@ struct Mp4Output {
 
   // State of the current output file, from open_output to finish_output.
   std::unique_ptr<FileWriteTarget> target;
+  // How writing the file that is no longer written ended (see output_write_error).
+  int closed_file_write_error = 0;
   Mp4WriterPtr writer;
   int video_track = -1;
   std::unique_ptr<H264TrackFeeder> feeder;
   int audio_track = -1;
   std::unique_ptr<AacEncoder> aac_encoder;
 
-  // Audio state kept across output files: 16-bit mono PCM waiting for a whole encoder frame,
-  // and the duration (90 kHz ticks) of the audio records gathered since the last frame went to
-  // the encoder.
+  // Audio of the current file: 16-bit mono PCM waiting for a whole encoder frame, and the time
+  // (in samples, the audio track's time scale) of the audio records it came from.
   std::array<std::uint8_t, kAudioStagingBytes> audio_staging{};
   std::int32_t audio_staged_bytes = 0;
-  std::int64_t pending_audio_duration = 0;
-  // Durations of the frames inside the encoder, oldest first: the encoder hands each frame's
-  // access unit back one frame later, and the unit takes that frame's duration.
+  StagedAudioDurations staged_durations;
+  // Durations of the access units the encoder still owes, oldest first: its start-up delay, then
+  // one per frame handed in. Each unit comes back one frame late and takes the duration of the
+  // frame whose samples it plays.
   std::deque<std::int64_t> encoder_frame_durations;
+  // An odd byte in a chunk of PCM is reported once per conversion.
+  bool odd_chunk_reported = false;
 };
 
 // Starts the MP4 writer on `file` (which stays the caller's) with its video track (track 0) and
 // the H.264 feeder. 0 on success, -1 when the file is missing or an output is already open,
-// -2 when the writer or its track cannot be created.
+// -2 when the writer or its track cannot be created (output_write_error then says why).
 int open_output(Mp4Output& output, std::FILE* file);
 
-// Opens a fresh AAC encoder at `sample_rate` Hz (8000 or 16000) and adds the audio track.
+// The errno value of the first write to the current file that failed (ENOMEM when the writer or the
+// index could not be built), 0 while everything was written. Once a write failed the file is cut
+// short and nothing more goes into it. After finish_output, or a failed open_output, it tells how
+// that file ended, until the next open_output. May be read from any thread.
+int output_write_error(const Mp4Output& output);
+
+// Opens a fresh AAC encoder at `sample_rate` Hz (8000 or 16000) and adds the audio track, with
+// an edit list that skips the encoder's start-up delay.
 void setup_audio_track(Mp4Output& output, int sample_rate);
 
 // The audio decoder's output: decoded PCM (kind 4, non-empty) goes to encode_audio; everything
@@ -69,22 +80,31 @@ void setup_audio_track(Mp4Output& output, int sample_rate);
 void on_decoded_audio(Mp4Output& output, AudioDurationMap& durations, const std::uint8_t* data,
                       int byte_count, std::int64_t sequence, int kind);
 
-// Stages a chunk of 16-bit mono PCM, adds the duration of its audio record (taken out of
-// `durations`) to the pending duration, hands every whole frame to the encoder with the duration
-// gathered for it, and writes each access unit that comes back as a sync sample of the audio
-// track. 0, or -1 after printing "error: aac encode fail" or "error: MP4E_put_sample failed" (the
-// rest of the chunk is then dropped; its duration goes to the next sample).
+// Stages a chunk of 16-bit mono PCM with the duration of its audio record (taken out of
+// `durations` with those of earlier records that never came back, see TakeAudioDuration; a record
+// without one, or of duration 0, lasts its playing time), hands every whole
+// frame to the encoder with its share of the records' time, and writes each access unit that
+// comes back as a sync sample of the audio track. An odd last byte is half a sample and is
+// dropped (one warning on standard error per conversion). 0, or -1 after printing "error: aac
+// encode fail" or "error: MP4E_put_sample failed" on standard error (the staged sound is then
+// dropped; its time goes to the next sample). A failed write of the file is not printed here: it
+// cuts the file short (output_write_error), and the file's owner reports it.
 int encode_audio(Mp4Output& output, AudioDurationMap& durations, const std::uint8_t* data,
                  int byte_count, std::int64_t sequence);
 
-// End of the conversion's audio: encodes whatever is staged and what the encoder still holds into
-// the current file, then closes the encoder. The encoder gives back one access unit more than it
-// was given frames (its start-up delay); that last unit lasts one frame (1024 samples).
+// Ends the current file's audio: whatever is staged goes to the encoder as a short last frame,
+// everything the encoder still holds is written, and the encoder is closed. Nothing is left for
+// the next file.
 void close_audio_encoder(Mp4Output& output);
 
-// Completes the current file: the encoder's held-back audio is written and the encoder closed
-// (staged PCM stays for the next file), the index goes behind the media data and the writer and
-// feeder are released. 0, or the index writing's failure (also printed on standard error).
+// Drops the current file's writer, feeder, encoder and staged audio without writing anything
+// more; the file keeps what was already written. For an output that is to be opened again on the
+// same file before it holds any sample.
+void discard_output(Mp4Output& output);
+
+// Completes the current file: its audio is finished as close_audio_encoder does, the index goes
+// behind the media data and the writer and feeder are released. 0, or the index writing's
+// failure; output_write_error then says why, and the file's owner reports it.
 int finish_output(Mp4Output& output);
 
 }  // namespace moraine

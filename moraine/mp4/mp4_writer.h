@@ -36,6 +36,9 @@ struct Mp4TrackInfo {
   std::uint32_t width_or_channels = 0;  // picture width (video) or channel count (audio)
   std::uint32_t height = 0;             // video only
   std::uint32_t sample_rate = 0;        // audio only: sampling rate in Hz, for the `mp4a` entry
+  // Leading ticks of the media that never play (an encoder's start-up delay). When not 0 the track
+  // gets an edit list that starts playing there, and its presentation is that much shorter.
+  std::uint32_t skipped_ticks = 0;
 };
 
 struct Mp4Writer;

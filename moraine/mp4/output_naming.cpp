@@ -75,9 +75,12 @@ std::string final_output_name(const std::string& output_base_name, const std::tm
 std::string finalize_output_file(const Mp4Output& output, OutputFile file,
                                  const std::string& working_name, const std::tm& start,
                                  const std::tm& end) {
+  // Closing writes out what the stream still buffered: a full disk may show up only here, and then
+  // the file lacks its end, so it must not get a final name.
   if (file && std::fclose(file.release()) != 0) {
-    std::fprintf(stderr, "error: closing %s failed: %s\n", working_name.c_str(),
-                 std::strerror(errno));
+    std::fprintf(stderr, "error: writing %s failed: %s; the file is cut short and keeps its working name\n",
+                 working_name.c_str(), std::strerror(errno));
+    return working_name;
   }
   std::string final_name;
   int error = EEXIST;

@@ -36,7 +36,8 @@ std::string final_output_name(const std::string& output_base_name, const std::tm
 
 // Closes `file` and moves `working_name` to its final name (output.output_base_name with the
 // times). When that name is taken, "_1", "_2", ... is added before ".mp4". Returns the name the
-// file now has; when it cannot be renamed it keeps its working name, reported on standard error.
+// file now has; when it cannot be closed (its last bytes could not be written) or renamed it keeps
+// its working name, reported on standard error.
 std::string finalize_output_file(const Mp4Output& output, OutputFile file,
                                  const std::string& working_name, const std::tm& start,
                                  const std::tm& end);

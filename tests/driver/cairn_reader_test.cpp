@@ -233,5 +233,30 @@ TEST_F(CairnReaderTest, ArbitraryBytesAreReadSafely) {
   }
 }
 
+// Records an intact file may hold besides the usual ones are read as they always were, with the
+// usual durations: a gap of two hours, kinds the converter skips, empty records. Only a last record
+// cut short is damage.
+TEST_F(CairnReaderTest, OddRecordsOfAnIntactFileAreNotDamage) {
+  RecordingBuilder recording;
+  recording.Add(kVideo, 1000, VideoPayload())
+      .Add(kVideo, 7201000, VideoPayload())  // after a pause of the recorder
+      .Add(9, 7201010, {1, 2, 3})
+      .Add(kAudio, 7201020, {})
+      .Add(kVideo, 7201040, VideoPayload());
+  const std::uint64_t intact_size = recording.bytes().size();
+  recording.AddWithLength(kAudio, 7201060, 400, {5, 6});
+  auto reader = OpenRecording(recording);
+  std::vector<CairnReader::SkippedRange> damage;
+  reader->SetDamageHandler([&damage](const CairnReader::SkippedRange& range) { damage.push_back(range); });
+  std::vector<std::uint64_t> durations;
+  while (auto record = reader->ReadNextRecord()) {
+    durations.push_back(reader->LookAheadDuration(record->header.kind, RecordTime(record->header)));
+  }
+  EXPECT_EQ(durations, (std::vector<std::uint64_t>{7200000u * 90, 40 * 90, 0, 0}));
+  ASSERT_EQ(damage.size(), 1u);
+  EXPECT_EQ(damage[0].offset, intact_size);
+  EXPECT_EQ(damage[0].size, kCairnHeaderSize + 2);
+}
+
 }  // namespace
 }  // namespace moraine

@@ -35,7 +35,8 @@ TEST_F(ConverterTest, PrivacyMarkerOnVideoOrParameterSetMarksTheStream) {
     RecordingBuilder recording;
     recording.Add(1, 0, VideoPayload()).Add(kind, 40, VideoPayload(0x65, kPrivacyMarker)).Add(1, 80, VideoPayload());
     Converter converter(Write(recording));
-    EXPECT_EQ(converter.run(Base()), 0);
+    // Pictures without parameter sets make no file, so the run cannot succeed.
+    EXPECT_EQ(converter.run(Base()), Converter::kFailed);
     EXPECT_TRUE(converter.privacy_marked()) << int{kind};
   }
 }
@@ -46,15 +47,15 @@ TEST_F(ConverterTest, MarkerBytesInOtherKindsAreNotAPrivacyMarker) {
     recording.Add(kind, 10u * kind, VideoPayload(0x65, kPrivacyMarker));
   }
   Converter converter(Write(recording));
-  EXPECT_EQ(converter.run(Base()), 0);
+  EXPECT_EQ(converter.run(Base()), Converter::kFailed);
   EXPECT_FALSE(converter.privacy_marked());
 }
 
-TEST_F(ConverterTest, EmptyAndTruncatedRecordsStillEndInSuccess) {
+TEST_F(ConverterTest, EmptyAndTruncatedRecordsAreReadPast) {
   RecordingBuilder recording;
   recording.Add(1, 0, {}).Add(1, 40, VideoPayload(0x65, kPrivacyMarker)).AddWithLength(1, 80, 4096, VideoPayload());
   Converter converter(Write(recording));
-  EXPECT_EQ(converter.run(Base()), 0);
+  EXPECT_EQ(converter.run(Base()), Converter::kFailed);  // no parameter sets: no file
   // The record after the empty one was still read.
   EXPECT_TRUE(converter.privacy_marked());
 }

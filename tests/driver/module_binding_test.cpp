@@ -5,13 +5,14 @@
 #include <filesystem>
 
 #include "moraine/driver/converter.h"
+#include "tests/driver/fake_anonymizer_access.h"
 #include "tests/driver/recording_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace moraine {
 namespace {
 
-std::string FakeModule(const std::string& name) { return std::string(MORAINE_FAKE_MODULE_DIR) + "/lib" + name + ".so"; }
+using testing::FakeModule;
 
 MediaModuleFiles CompleteFakes() {
   MediaModuleFiles files;

@@ -1,27 +1,18 @@
 #include "moraine/driver/object_pixelator.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <optional>
-#include <stdexcept>
 
-#include "tests/driver/fake_modules/fake_anonymizer.h"
+#include "tests/driver/fake_anonymizer_access.h"
 
 namespace moraine {
 namespace {
 
-std::string FakeModule(const std::string& name) { return std::string(MORAINE_FAKE_MODULE_DIR) + "/lib" + name + ".so"; }
+using testing::FakeModule;
 
-// The log of a fake module that is loaded (modules stay mapped once loaded, so the log lives on).
-FakeAnonymizerLog& LogOf(const std::string& module) {
-  void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD);
-  if (handle == nullptr) throw std::runtime_error(module + " is not loaded");
-  const auto calls = reinterpret_cast<FakeAnonymizerCallsFunction>(dlsym(handle, "FakeAnonymizerCalls"));
-  dlclose(handle);
-  return *calls();
-}
+FakeAnonymizerLog& LogOf(const std::string& module) { return testing::FakeAnonymizerLogOf(module); }
 
 TEST(ObjectPixelator, BindingCreatesTheObjectAndSendsTheStartingParameters) {
   const std::string module = FakeModule("FakeAnonymizer");

@@ -29,7 +29,6 @@ using testing::RunCommand;
 // the top: frame (x, y) = (2 gx, 2 gy − 48).
 constexpr int kWidth = 704;
 constexpr int kHeight = 480;
-constexpr int kRecordMs = 40;
 // Re-encoding at 10000 kbit/s keeps a one-pixel line's colour within this much.
 constexpr int kColourTolerance = 28;
 

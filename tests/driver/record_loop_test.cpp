@@ -99,13 +99,13 @@ class RecordLoopTest : public ::testing::Test {
   void SetUp() override { setenv("MORAINE_RECORD_PAUSE_MS", "0", 1); }
 
   // Converts `recording` with the stand-in modules; returns the calls they saw.
-  std::string Convert(const RecordingBuilder& recording) {
+  std::string Convert(const RecordingBuilder& recording, std::int32_t expected_status = Converter::kSucceeded) {
     ConverterModuleFiles files;
     files.media.tarn = files.media.fell = files.media.brook = kFakeMedia;
     files.anonymizer = std::string(MORAINE_FAKE_MODULE_DIR) + "/libMissing.so";
     Converter converter(recording.WriteTo(temp_.File("input.cairn")), files);
     std::filesystem::create_directories(temp_.path() / "out");
-    EXPECT_EQ(converter.run(temp_.File("out/cam_")), 0);
+    EXPECT_EQ(converter.run(temp_.File("out/cam_")), expected_status);
     void* module = dlopen(kFakeMedia.c_str(), RTLD_NOW | RTLD_NOLOAD);
     EXPECT_NE(module, nullptr);
     std::string log;
@@ -168,13 +168,14 @@ TEST_F(RecordLoopTest, H264ParameterSetsStartAndRestartThePipeline) {
                                       "FellEncode 28800", "FellEncode 0", "FellClose 0"}))
       << log;
   EXPECT_EQ(CallsOf(log, {"CreateDecoder", "Brook", "DestroyDecoder"}),
-            (std::vector<std::string>{"CreateDecoder", "BrookSetRate selector=5 rate=32000", "BrookSetAllocator",
-                                      "BrookSetLock", "BrookSetOutputCallback", "BrookDecode 4 bytes #1",
-                                      "BrookFinish", "DestroyDecoder"}))
+            (std::vector<std::string>{"CreateDecoder", "BrookSetRate selector=5 rate=32000", "BrookSetOutputRate 8000",
+                                      "BrookSetAllocator", "BrookSetLock", "BrookSetOutputCallback",
+                                      "BrookDecode 4 bytes #1", "BrookFinish", "DestroyDecoder"}))
       << log;
-  // Two files, named after their first and last video records (1970-01-01, zone 0); the encoder's
-  // output had no start code, so it was dropped and the files hold no picture.
-  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"cam_19700101_000000-000000.mp4", "cam_19700101_000001-000001.mp4"}));
+  // The encoder's output had no start code, so it was dropped and neither file holds a picture. The
+  // first file holds nothing at all and is removed; the second, named after its first and last
+  // video records (1970-01-01, zone 0), holds the sound the audio decoder delivers as it finishes.
+  EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"cam_19700101_000001-000001.mp4"}));
 }
 
 TEST_F(RecordLoopTest, HevcDecoderGetsVpsSpsAndPpsAtStartAndAfterASizeChange) {
@@ -193,8 +194,8 @@ TEST_F(RecordLoopTest, HevcDecoderGetsVpsSpsAndPpsAtStartAndAfterASizeChange) {
 
   EXPECT_EQ(CallsOf(log, {"TarnCreate", "TarnClose"}),
             (std::vector<std::string>{"TarnCreate 0 codec=13 320x240 " + Hex(Joined(large)), "TarnClose 0",
-                                      // the coded height: HEVC sizes are not cropped
-                                      "TarnCreate 0 codec=13 160x128 " + Hex(Joined(small)), "TarnClose 0"}))
+                                      // the displayed height: the conformance window takes the 8 rows of padding off
+                                      "TarnCreate 0 codec=13 160x120 " + Hex(Joined(small)), "TarnClose 0"}))
       << log;
   EXPECT_EQ(CallsOf(log, {"BrookSetRate"}), (std::vector<std::string>{"BrookSetRate selector=4 rate=32000"}));
 }
@@ -206,8 +207,26 @@ TEST_F(RecordLoopTest, WithoutCodecDescriptorTheFirstParameterSetSetsUpTheDefaul
   const std::string log = Convert(recording);
   EXPECT_EQ(CallsOf(log, {"Brook"}),
             (std::vector<std::string>{"BrookDecode 2 bytes #1", "BrookSetRate selector=3 rate=32000",
-                                      "BrookSetAllocator", "BrookSetLock", "BrookSetOutputCallback", "BrookFinish"}));
+                                      "BrookSetOutputRate 16000", "BrookSetAllocator", "BrookSetLock",
+                                      "BrookSetOutputCallback", "BrookFinish"}));
   EXPECT_EQ(CallsOf(log, {"TarnCreate"}).size(), 1u);
+  EXPECT_EQ(OutputFiles().size(), 1u);
+}
+
+// A descriptor behind the first parameter sets still applies while nothing is written: the HEVC
+// sets that the default row (H.264) could not read are read again, and the audio decoder that the
+// default row configured (and that already decoded) is replaced by one for the named codec.
+TEST_F(RecordLoopTest, LateCodecDescriptorAppliesWhileNothingIsWritten) {
+  const std::vector<Bytes> sets = ParameterSets(temp_, "28", "320x240");
+  RecordingBuilder recording;
+  for (const Bytes& set : sets) recording.Add(5, 0, set);
+  recording.Add(6, 0, {1, 2}).Add(4, 0, {'c', '0', '0', '2', '8'}).Add(1, 0, VideoPayload(0x26));
+  const std::string log = Convert(recording);
+  EXPECT_EQ(CallsOf(log, {"TarnCreate"}), (std::vector<std::string>{"TarnCreate 0 codec=13 320x240 " + Hex(Joined(sets))}));
+  EXPECT_EQ(CallsOf(log, {"CreateDecoder", "DestroyDecoder", "BrookSetRate", "BrookDecode"}),
+            (std::vector<std::string>{"CreateDecoder", "BrookSetRate selector=3 rate=32000", "BrookDecode 2 bytes #1",
+                                      "CreateDecoder", "DestroyDecoder", "BrookSetRate selector=4 rate=32000",
+                                      "DestroyDecoder"}));
   EXPECT_EQ(OutputFiles().size(), 1u);
 }
 
@@ -229,7 +248,7 @@ TEST_F(RecordLoopTest, SoundDeliveredWhenTheAudioDecoderFinishesIsWritten) {
 TEST_F(RecordLoopTest, RecordingWithoutVideoLeavesNoEmptyFile) {
   RecordingBuilder recording;
   recording.Add(6, 0, {1}).Add(3, 0, {1, 2}).Add(6, 20, {2});
-  const std::string log = Convert(recording);
+  const std::string log = Convert(recording, Converter::kFailed);
   EXPECT_EQ(CallsOf(log, {"TarnCreate", "FellCreate"}).size(), 0u);
   EXPECT_TRUE(OutputFiles().empty());
 }

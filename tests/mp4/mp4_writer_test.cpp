@@ -163,7 +163,7 @@ TEST(Mp4WriterTest, SilentAudioTrackHasNoTrakButKeepsItsId) {
   EXPECT_FALSE(FindBox(bytes, {"moov", "trak", "mdia", "minf", "stbl", "stss"}));
 }
 
-TEST(Mp4WriterTest, AudioEntryCarriesTrueRateAndShortEsds) {
+TEST(Mp4WriterTest, AudioEntryCarriesTrueRateAndEsdsWithSlConfig) {
   MemoryFile file;
   const int audio = MP4E_new_track(file.writer.get(), AudioInfo(16000));
   const std::uint8_t config[] = {0x14, 0x08};  // AAC-LC, 16000 Hz, mono
@@ -173,26 +173,81 @@ TEST(Mp4WriterTest, AudioEntryCarriesTrueRateAndShortEsds) {
   const Bytes& bytes = file.Finish();
   const auto mp4a = FindBox(bytes, {"moov", "trak", "mdia", "minf", "stbl", "stsd", "mp4a"});
   ASSERT_TRUE(mp4a);
-  EXPECT_EQ(mp4a->size, 36u + 36u);
+  EXPECT_EQ(mp4a->size, 36u + 39u);
   EXPECT_EQ(testing::ReadU16(bytes, mp4a->offset + 24), 1);   // channel count
   EXPECT_EQ(testing::ReadU16(bytes, mp4a->offset + 26), 16);  // sample size
   EXPECT_EQ(ReadU32(bytes, mp4a->offset + 32), 16000u << 16);
   const auto esds = FindBox(bytes, {"moov", "trak", "mdia", "minf", "stbl", "stsd", "mp4a", "esds"});
   ASSERT_TRUE(esds);
   const Bytes expected_esds = {
-      0x00, 0x00, 0x00, 0x24, 'e', 's', 'd', 's',  // 36 bytes
+      0x00, 0x00, 0x00, 0x27, 'e', 's', 'd', 's',  // 39 bytes
       0x00, 0x00, 0x00, 0x00,                      // version, flags
-      0x03, 22,   0x00, 0x00, 0x00,                // ES descriptor: length, ES ID, flags
+      0x03, 25,   0x00, 0x00, 0x00,                // ES descriptor: length, ES ID, flags
       0x04, 17,   0x40, 0x14,                      // decoder config: length, AAC, audio stream
       0x00, 0x03, 0x00,                            // buffer size 768
       0x00, 0x00, 0x00, 0x00,                      // maximum bit rate
       0x00, 0x00, 0x00, 0x00,                      // average bit rate
       0x05, 2,    0x14, 0x08,                      // decoder-specific info
+      0x06, 1,    0x02,                            // SL config: predefined for MP4 files
   };
   EXPECT_EQ(BoxBytes(bytes, *esds), expected_esds);
   const auto tkhd = FindBox(bytes, {"moov", "trak", "tkhd"});
   EXPECT_EQ(ReadU32(bytes, tkhd->offset + 20), 2u);  // track ID of the audio track
   EXPECT_EQ(ReadU32(bytes, tkhd->offset + 84), 0u);  // no width
+}
+
+// The movie lasts as long as its longest track plays; the audio track skips its encoder delay
+// with an edit list and plays at full volume, the video track at none.
+TEST(Mp4WriterTest, MovieAndTrackDurationsVolumesAndEditList) {
+  MemoryFile file;
+  Mp4TrackInfo audio_info = AudioInfo(8000);
+  audio_info.time_scale = 8000;
+  audio_info.skipped_ticks = 1024;
+  const int audio = MP4E_new_track(file.writer.get(), audio_info);
+  for (int i = 0; i < 3; ++i) MP4E_put_sample(file.writer.get(), file.video, kPayload, 16, 3600, kMp4SyncSample);
+  for (int i = 0; i < 5; ++i) MP4E_put_sample(file.writer.get(), audio, kPayload, 16, 1024, kMp4SyncSample);
+  const Bytes& bytes = file.Finish();
+  const std::size_t mvhd = FindBox(bytes, {"moov", "mvhd"})->offset;
+  EXPECT_EQ(ReadU32(bytes, mvhd + 24), 512u);  // 4 x 1024 samples play at 8000 Hz; the video 120 ms
+  const std::size_t video_tkhd = FindBox(bytes, {"moov", "trak", "tkhd"})->offset;
+  const std::size_t audio_tkhd = FindBox(bytes, {"moov", "trak#1", "tkhd"})->offset;
+  EXPECT_EQ(ReadU32(bytes, video_tkhd + 28), 120u);
+  EXPECT_EQ(ReadU32(bytes, audio_tkhd + 28), 512u);
+  EXPECT_EQ(testing::ReadU16(bytes, video_tkhd + 44), 0);
+  EXPECT_EQ(testing::ReadU16(bytes, audio_tkhd + 44), 0x0100);
+  EXPECT_FALSE(FindBox(bytes, {"moov", "trak", "edts"}));
+  const auto edts = FindBox(bytes, {"moov", "trak#1", "edts"});
+  ASSERT_TRUE(edts);
+  const Bytes expected_edts = {
+      0x00, 0x00, 0x00, 0x24, 'e', 'd', 't', 's',  // 36 bytes
+      0x00, 0x00, 0x00, 0x1C, 'e', 'l', 's', 't',  // 28 bytes
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01,  // version, flags, one entry
+      0x00, 0x00, 0x02, 0x00,                      // segment duration 512 ms
+      0x00, 0x00, 0x04, 0x00,                      // media time 1024: the priming is skipped
+      0x00, 0x01, 0x00, 0x00,                      // rate 1.0
+  };
+  EXPECT_EQ(BoxBytes(bytes, *edts), expected_edts);
+  EXPECT_EQ(ReadU32(bytes, FindBox(bytes, {"moov", "trak#1", "mdia", "mdhd"})->offset + 24), 5120u);
+}
+
+// High profiles may leave 4:2:0 and 8 bits, so their `avcC` names the chroma format and bit
+// depths (the Baseline one of the other tests has none). The SPS is x264's High 4:2:2 of the
+// parser tests.
+TEST(Mp4WriterTest, HighProfileConfigurationCarriesChromaFormatAndBitDepths) {
+  MemoryWriteTarget target;
+  Mp4WriterPtr writer = MP4E_create(&target);
+  const int video = MP4E_new_track(writer.get(), VideoTrackInfo());
+  const Bytes sps = {0x67, 0x7a, 0x00, 0x28, 0xbc, 0xd9, 0x40, 0x78, 0x02, 0x27, 0xe2, 0x70, 0x11, 0x00,
+                     0x00, 0x03, 0x00, 0x01, 0x00, 0x00, 0x03, 0x00, 0x32, 0x0f, 0x18, 0x31, 0x96};
+  MP4E_add_sps(writer.get(), video, sps.data(), static_cast<int>(sps.size()));
+  MP4E_put_sample(writer.get(), video, kPayload, 16, 3600, kMp4SyncSample);
+  ASSERT_EQ(MP4E_finish(std::move(writer)), 0);
+  const Bytes& bytes = target.bytes();
+  const auto avcc = FindBox(bytes, {"moov", "trak", "mdia", "minf", "stbl", "stsd", "avc1", "avcC"});
+  ASSERT_TRUE(avcc);
+  const auto end = bytes.begin() + static_cast<std::ptrdiff_t>(avcc->offset + avcc->size);
+  // After the empty PPS list: 4:2:2, 8-bit luma and chroma, no SPS extensions.
+  EXPECT_EQ(Bytes(end - 5, end), (Bytes{0x00, 0xFE, 0xF8, 0xF8, 0x00}));
 }
 
 TEST(Mp4WriterTest, DeclaredVideoSizeReachesTrackHeaderAndSampleEntry) {

@@ -155,6 +155,21 @@ TEST(CairnToolDump, EmptyRecordsAndACutLastRecordAreListed) {
   EXPECT_EQ(summary["records"], 4);
 }
 
+TEST(CairnToolDump, DamageIsAProblemAndTheRecordsAfterItAreListed) {
+  TempDir dir;
+  std::vector<std::uint8_t> file;
+  Append(file, Record(6, 100, {1, 2, 3}));
+  Append(file, {0x0E, 0x42, 0xFF, 0xFF, 0x7F, 0x13, 0x37, 0xA5, 0xC3, 0x99, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07});
+  Append(file, Record(6, 101, {4, 5}));
+  WriteBytes(dir.File("garbage.cairn"), file);
+  const std::vector<json> lines = DumpJson(dir.File("garbage.cairn"));
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[1]["offset"], 19);
+  EXPECT_EQ(lines[1]["problem"], "17 damaged bytes skipped: no plausible record header");
+  EXPECT_EQ(lines[2]["offset"], 36);
+  EXPECT_EQ(lines[3]["summary"]["problems"], 1);
+}
+
 TEST(CairnToolDump, GarbageShortAndEmptyFilesAreReportedNotFatal) {
   TempDir dir;
   std::mt19937 generator(7);

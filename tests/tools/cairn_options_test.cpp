@@ -73,9 +73,15 @@ TEST(CairnToolOptions, SizeChangeMustFallInsideTheRecording) {
 TEST(CairnToolOptions, MetadataListAndFaults) {
   SynthOptions options;
   ASSERT_EQ(Parse({"out.cairn", "--metadata", "letters,privacy", "--fault", "truncated", "--fault", "garbage",
-                   "--fault", "no-codec-descriptor", "--audio", "none"},
+                   "--fault", "no-codec-descriptor", "--fault", "late-codec-descriptor", "--fault", "undecodable",
+                   "--audio", "none", "--audio-onset", "1.5", "--audio-record", "400", "--aac-rate", "16000"},
                   options),
             ParseOutcome::kRun);
+  EXPECT_TRUE(options.late_codec_descriptor);
+  EXPECT_TRUE(options.faults.undecodable_picture);
+  EXPECT_EQ(options.audio_onset_ms, 1500);
+  EXPECT_EQ(options.audio_record_ms, 400);
+  EXPECT_EQ(options.aac_rate, 16000);
   EXPECT_TRUE(options.analytics.one_letter_records);
   EXPECT_FALSE(options.analytics.structured_blocks);
   EXPECT_TRUE(options.privacy);
@@ -106,6 +112,9 @@ TEST(CairnToolOptions, BadArgumentsAreRefused) {
       {"out.cairn", "--metadata", "letters,colours"},
       {"out.cairn", "--fault", "fire"},
       {"out.cairn", "--audio", "music"},
+      {"out.cairn", "--audio-record", "5"},             // shorter than 10 ms
+      {"out.cairn", "--duration", "2", "--audio-onset", "2"},  // not inside the recording
+      {"out.cairn", "--aac-rate", "7000"},
       {"out.cairn", "--pixelate", "8"},
       {"out.cairn", "--bogus", "1"},
       {"out.cairn", "--seed"},                        // value missing
@@ -126,7 +135,8 @@ TEST(CairnToolOptions, HelpListsEveryOption) {
   for (const char* option :
        {"--size ", "--fps", "--keyint", "--duration", "--quality", "--size-change", "--start", "--zone", "--codec",
         "--audio", "--metadata ", "--metadata-interval", "--pixelate", "--privacy-marker", "--fault zero-length",
-        "--fault truncated", "--fault garbage", "--fault no-codec-descriptor", "--seed", "--help"}) {
+        "--fault truncated", "--fault garbage", "--fault no-codec-descriptor", "--fault late-codec-descriptor",
+        "--fault undecodable", "--audio-onset", "--audio-record", "--aac-rate", "--seed", "--help"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

@@ -305,6 +305,27 @@ TEST(CairnToolSynth, FaultsAndOmissions) {
   for (const CairnRecord& record : ReadRecords(Synthesize(dir, "silent.cairn", with({"--audio", "none"})))) {
     EXPECT_NE(record.header.kind, kAudio);
   }
+
+  // The descriptor follows the first parameter sets (SPS, PPS) and precedes the first picture.
+  const auto late = ReadRecords(Synthesize(dir, "late.cairn", with({"--fault", "late-codec-descriptor"})));
+  ASSERT_GE(late.size(), 4u);
+  EXPECT_EQ(late[0].header.kind, kParameterSet);
+  EXPECT_EQ(late[1].header.kind, kParameterSet);
+  EXPECT_EQ(late[2].header.kind, kInfo);
+  EXPECT_EQ(late[2].payload()[0], 'c');
+  EXPECT_EQ(late[3].header.kind, kVideo);
+
+}
+
+// AAC coded at another rate than the codec table's, as the converter's tests of resampling use.
+TEST(CairnToolSynth, AacRateOfItsOwn) {
+  TempDir dir;
+  for (const CairnRecord& record : ReadRecords(Synthesize(
+           dir, "aac.cairn", {"--size", "64x48", "--duration", "1", "--codec", "5", "--aac-rate", "16000"}))) {
+    if (record.header.kind == kAudio) {
+      EXPECT_EQ((record.payload()[2] >> 2) & 0x0F, 8);  // ADTS sampling frequency index of 16 kHz
+    }
+  }
 }
 
 TEST(CairnToolSynth, RecordingAcrossMidnightAndTheZoneByte) {

@@ -10,7 +10,6 @@ namespace moraine::cairn {
 namespace {
 
 constexpr int kAacFrameSamples = 1024;
-constexpr int kStreamFramesPerSecond = 50;  // 20 ms frames
 
 // Coded bits per input sample of the sample-stream codecs.
 int BitsPerSample(AudioCodec codec, int rate_value, int sample_rate) {
@@ -54,20 +53,23 @@ std::optional<std::vector<AudioFrame>> WrapAdts(const std::vector<AudioPacket>& 
 
 }  // namespace
 
-std::optional<AudioTrack> MakeAudioTrack(int codec_number, AudioSignal signal, std::int64_t duration_ms,
-                                         std::uint32_t seed, std::string& error) {
-  const CodecSettings choice = LookUpCodec(codec_number);
+std::optional<AudioTrack> MakeAudioTrack(const AudioTrackSettings& settings, std::string& error) {
+  const CodecSettings choice = LookUpCodec(settings.codec_number);
   const std::optional<AudioCodec> codec = AudioCodecOfSelector(choice.audio_codec_selector);
   if (!codec) {
-    error = "codec number " + std::to_string(codec_number) + " selects no known audio codec";
+    error = "codec number " + std::to_string(settings.codec_number) + " selects no known audio codec";
     return std::nullopt;
   }
   AudioTrack track;
   track.codec = *codec;
   track.sample_rate = choice.audio_sample_rate;
-  const std::int64_t sample_count = std::max<std::int64_t>(0, duration_ms) * track.sample_rate / 1000;
-  const std::vector<std::int16_t> samples =
-      SynthesizeAudio(signal, track.sample_rate, static_cast<std::size_t>(sample_count), seed);
+  if (*codec == AudioCodec::kAacLc && settings.aac_rate != 0) track.sample_rate = settings.aac_rate;
+  const std::int64_t sample_count = std::max<std::int64_t>(0, settings.duration_ms) * track.sample_rate / 1000;
+  std::vector<std::int16_t> samples =
+      SynthesizeAudio(settings.signal, track.sample_rate, static_cast<std::size_t>(sample_count), settings.seed);
+  const auto silent = static_cast<std::size_t>(
+      std::clamp<std::int64_t>(settings.onset_ms * track.sample_rate / 1000, 0, sample_count));
+  std::fill_n(samples.begin(), silent, std::int16_t{0});
   const auto packets = EncodeAudio(*codec, track.sample_rate, choice.audio_rate_value, samples, error);
   if (!packets) return std::nullopt;
 
@@ -76,7 +78,7 @@ std::optional<AudioTrack> MakeAudioTrack(int codec_number, AudioSignal signal, s
     if (!frames) return std::nullopt;
     track.frames = std::move(*frames);
   } else {
-    const int frame_samples = track.sample_rate / kStreamFramesPerSecond;
+    const int frame_samples = static_cast<int>(std::int64_t{track.sample_rate} * settings.record_ms / 1000);
     const std::size_t frame_bytes = static_cast<std::size_t>(
         frame_samples * BitsPerSample(*codec, choice.audio_rate_value, track.sample_rate) / 8);
     track.frames = CutStream(*packets, frame_samples, frame_bytes, static_cast<std::size_t>(sample_count / frame_samples));

@@ -1,8 +1,8 @@
 #pragma once
 
 // The audio records of a recording: a synthetic sound encoded in the codec that the codec number
-// selects and cut into the frames a recorder stores, 20 ms each for the sample-stream codecs
-// (G.711, G.726, G.722) and one ADTS frame of 1024 samples each for AAC-LC.
+// selects and cut into the frames a recorder stores, of a chosen length for the sample-stream
+// codecs (G.711, G.726, G.722) and one ADTS frame of 1024 samples each for AAC-LC.
 
 #include <cstdint>
 #include <optional>
@@ -25,9 +25,17 @@ struct AudioTrack {
   std::vector<AudioFrame> frames;
 };
 
-// Audio covering `duration_ms` (whole frames only) for `codec_number`; nullopt and a message in
-// `error` when the encoder fails.
-std::optional<AudioTrack> MakeAudioTrack(int codec_number, AudioSignal signal, std::int64_t duration_ms,
-                                         std::uint32_t seed, std::string& error);
+struct AudioTrackSettings {
+  int codec_number = 10;
+  AudioSignal signal = AudioSignal::kTone;
+  std::int64_t duration_ms = 0;  // whole frames only
+  std::int64_t onset_ms = 0;     // silence before the signal
+  int record_ms = 20;            // frame length of the sample-stream codecs
+  int aac_rate = 0;              // AAC coded at this rate instead of the codec table's (0: the table's)
+  std::uint32_t seed = 1;
+};
+
+// The audio the settings describe; nullopt and a message in `error` when the encoder fails.
+std::optional<AudioTrack> MakeAudioTrack(const AudioTrackSettings& settings, std::string& error);
 
 }  // namespace moraine::cairn

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <vector>
 
 #include "moraine/driver/cairn_reader.h"
 #include "tools/cairn/recording_inspector.h"
@@ -36,6 +37,18 @@ class DumpWalk {
  public:
   DumpWalk(const std::string& path, std::uint64_t file_size, DumpPrinter& printer)
       : peek_(path), file_size_(file_size), printer_(printer) {}
+
+  // Lists what the reader passed over between two records: empty records, and the damaged ranges
+  // it reported (`damage`, in file order), each as a problem.
+  void ListPassedOver(std::uint64_t from, std::uint64_t to, const std::vector<CairnReader::SkippedRange>& damage) {
+    for (const CairnReader::SkippedRange& range : damage) {
+      if (range.offset < from || range.offset + range.size > to) continue;
+      ListSkipped(from, range.offset);
+      Problem(range.offset, std::to_string(range.size) + " damaged bytes skipped: no plausible record header");
+      from = range.offset + range.size;
+    }
+    ListSkipped(from, to);
+  }
 
   // Lists the empty records between `from` and `to`, where the reader skipped over them.
   void ListSkipped(std::uint64_t from, std::uint64_t to) {
@@ -108,6 +121,9 @@ bool DumpRecording(const std::string& path, DumpFormat format, std::ostream& out
   }
   DumpPrinter printer(format, out);
   DumpWalk walk(path, file_size, printer);
+  // Damage the reader passes over is listed here rather than warned of.
+  std::vector<CairnReader::SkippedRange> damage;
+  reader->SetDamageHandler([&damage](const CairnReader::SkippedRange& range) { damage.push_back(range); });
   std::uint64_t next_offset = 0;
   while (const std::optional<CairnRecord> record = reader->ReadNextRecord()) {
     const off_t end = ftello(stream);
@@ -116,9 +132,16 @@ bool DumpRecording(const std::string& path, DumpFormat format, std::ostream& out
       return false;
     }
     const std::uint64_t offset = static_cast<std::uint64_t>(end) - record->bytes.size();
-    walk.ListSkipped(next_offset, offset);
+    walk.ListPassedOver(next_offset, offset, damage);
+    damage.clear();
     walk.Record(offset, *record);
     next_offset = static_cast<std::uint64_t>(end);
+  }
+  // Damage before the end that the reader resynchronised past, then what ends the file.
+  for (const CairnReader::SkippedRange& range : damage) {
+    if (range.offset + range.size >= file_size) break;
+    walk.ListPassedOver(next_offset, range.offset + range.size, {range});
+    next_offset = range.offset + range.size;
   }
   walk.ListTail(next_offset);
   walk.Finish();

@@ -46,6 +46,8 @@ class VideoRecordMaker {
           error = "the encoder gave an IDR picture without parameter sets";
           return false;
         }
+        // The picture before the second key frame is one no later picture refers to.
+        if (++keyframes_ == 2 && options_.faults.undecodable_picture) MakeLastPictureUndecodable();
         for (const NalUnit& parameter_set : picture.parameter_sets) {
           records_.push_back(Record(RecordKind::kParameterSet, time_ms, RecordRank::kParameterSet, {parameter_set}));
         }
@@ -71,9 +73,21 @@ class VideoRecordMaker {
     return record;
   }
 
+  // A record that keeps its time but holds only filler data, from which no decoder makes a picture.
+  void MakeLastPictureUndecodable() {
+    const bool hevc = LookUpCodec(options_.codec_number).hevc;
+    const NalUnit filler = hevc ? NalUnit{0x4C, 0x01, 0xFF, 0xFF, 0x80} : NalUnit{0x0C, 0xFF, 0xFF, 0x80};
+    for (auto record = records_.rbegin(); record != records_.rend(); ++record) {
+      if (record->kind != static_cast<std::uint8_t>(RecordKind::kVideoFrame)) continue;
+      record->payload = Record(RecordKind::kVideoFrame, record->time_ms, record->rank, {filler}).payload;
+      return;
+    }
+  }
+
   const SynthOptions& options_;
   std::int64_t start_ms_;
   std::vector<PendingRecord>& records_;
+  int keyframes_ = 0;
 };
 
 bool AddVideo(const SynthOptions& options, const Scene& scene, std::int64_t start_ms,
@@ -104,7 +118,10 @@ bool AddVideo(const SynthOptions& options, const Scene& scene, std::int64_t star
 
 bool AddAudio(const SynthOptions& options, std::int64_t start_ms, std::vector<PendingRecord>& records,
               std::string& error) {
-  const auto track = MakeAudioTrack(options.codec_number, *options.audio, options.duration_ms, options.seed, error);
+  const AudioTrackSettings settings{options.codec_number,   *options.audio,          options.duration_ms,
+                                    options.audio_onset_ms, options.audio_record_ms, options.aac_rate,
+                                    options.seed};
+  const auto track = MakeAudioTrack(settings, error);
   if (!track) return false;
   for (const AudioFrame& frame : track->frames) {
     const std::int64_t time_ms = start_ms + frame.start_sample * 1000 / track->sample_rate;
@@ -144,6 +161,13 @@ std::optional<std::vector<PendingRecord>> BuildRecords(const SynthOptions& optio
   }
   const Scene scene(options.seed);
   if (!AddVideo(options, scene, start_ms, records, error)) return std::nullopt;
+  if (options.codec_descriptor && options.late_codec_descriptor) {
+    // Among the records of the first instant it now comes after the parameter sets.
+    PendingRecord descriptor = std::move(records.front());
+    records.erase(records.begin());
+    descriptor.rank = RecordRank::kParameterSet;
+    records.push_back(std::move(descriptor));
+  }
   if (options.audio && !AddAudio(options, start_ms, records, error)) return std::nullopt;
   AddInfo(MakeAnalyticRecords(scene, options.analytics, options.duration_ms,
                               [&options](std::int64_t offset_ms) { return ToSourceSize(SizeAt(options, offset_ms)); }),

@@ -104,6 +104,10 @@ bool ParseFault(const std::string& text, SynthOptions& options) {
     options.faults.garbage_between_records = true;
   } else if (text == "no-codec-descriptor") {
     options.codec_descriptor = false;
+  } else if (text == "late-codec-descriptor") {
+    options.late_codec_descriptor = true;
+  } else if (text == "undecodable") {
+    options.faults.undecodable_picture = true;
   } else {
     return false;
   }
@@ -114,6 +118,7 @@ struct PendingValues {
   std::optional<std::string> start;
   std::optional<std::string> keyframe_interval;
   std::optional<std::string> size_change;
+  std::optional<std::string> audio_onset;
 };
 
 using ValueHandler = std::function<bool(const std::string&, SynthOptions&, PendingValues&)>;
@@ -161,6 +166,11 @@ const std::map<std::string, ValueHandler>& ValueOptions() {
          else return false;
          return true;
        }},
+      {"--audio-onset", [](const std::string& v, SynthOptions&, PendingValues& p) { p.audio_onset = v; return true; }},
+      {"--aac-rate",
+       [](const std::string& v, SynthOptions& o, PendingValues&) { return ParseInteger(v, 8000, 48000, o.aac_rate); }},
+      {"--audio-record",
+       [](const std::string& v, SynthOptions& o, PendingValues&) { return ParseInteger(v, 10, 1000, o.audio_record_ms); }},
       {"--fault", [](const std::string& v, SynthOptions& o, PendingValues&) { return ParseFault(v, o); }},
   };
   return handlers;
@@ -201,6 +211,10 @@ bool ResolvePending(const PendingValues& pending, SynthOptions& options, std::st
       return false;
     }
     options.size_change = change;
+  }
+  if (pending.audio_onset && !ParseMilliseconds(*pending.audio_onset, 0, options.duration_ms - 1, options.audio_onset_ms)) {
+    error = "--audio-onset takes SECONDS inside the recording";
+    return false;
   }
   return true;
 }
@@ -280,6 +294,11 @@ Codecs:
                            22-24, 27, 37, 38 A-law; HEVC with 28 AAC-LC 16 kHz, 29 G.722,
                            30-34 AAC-LC, 35 mu-law; any other number H.264 with G.722
   --audio tone|noise|none  the sound, or no audio records (default tone)
+  --audio-onset S          silence for the first S seconds, then the sound (default 0)
+  --audio-record MS        length of each audio record of G.711, G.726 and G.722,
+                           10-1000 ms (default 20); AAC records hold one frame each
+  --aac-rate HZ            code AAC at this rate (its ADTS headers say so) instead of
+                           the codec table's, as some recorders do
 
 Metadata and privacy:
   --metadata LIST          comma-separated: letters (one-letter M, L, F, P records),
@@ -296,6 +315,9 @@ Faults, for testing readers (may be repeated):
   --fault garbage          random bytes between two records
   --fault no-codec-descriptor
                            leave out the codec descriptor
+  --fault late-codec-descriptor
+                           put the codec descriptor after the first parameter sets
+  --fault undecodable      the picture before the second key frame carries no slice
 
   --seed N                 varies the scene, the sound and the garbage bytes (default 1)
   --help                   this text

@@ -41,7 +41,11 @@ struct SynthOptions {
   std::uint16_t pixelate_level = 8;
   std::uint16_t pixelate_algorithm = 0;
   std::optional<AudioSignal> audio = AudioSignal::kTone;  // nullopt: no audio records
+  std::int64_t audio_onset_ms = 0;  // silence before the sound starts
+  int audio_record_ms = 20;         // length of each record of the sample-stream codecs
+  int aac_rate = 0;                 // rate AAC is coded at; 0: the codec table's
   bool codec_descriptor = true;
+  bool late_codec_descriptor = false;  // the descriptor follows the first parameter sets
   FaultSet faults;
 };
 

@@ -1,8 +1,7 @@
 #include "moraine/driver/parameter_sets/h264_sps_parser.h"
 
-#include <array>
-
 #include "moraine/driver/parameter_sets/bit_reader.h"
+#include "moraine/driver/parameter_sets/display_window.h"
 #include "moraine/driver/parameter_sets/vui_aspect_ratio.h"
 
 namespace moraine {
@@ -27,10 +26,6 @@ bool HasChromaFormatFields(std::uint32_t profile_idc) {
   }
 }
 
-// Crop units per offset by ChromaArrayType 0 to 3.
-constexpr std::array<std::uint32_t, 4> kSubWidthC = {1, 2, 2, 1};
-constexpr std::array<std::uint32_t, 4> kSubHeightC = {1, 2, 1, 1};
-
 void SkipScalingList(BitReader& reader, int size_of_scaling_list) {
   std::uint32_t last_scale = 8;
   std::uint32_t next_scale = 8;
@@ -45,19 +40,20 @@ void SkipScalingList(BitReader& reader, int size_of_scaling_list) {
   }
 }
 
-// ChromaArrayType of the SPS.
-std::uint32_t ReadChromaFormatAndScalingMatrix(BitReader& reader) {
+// Fills in the chroma format and bit depths; returns the ChromaArrayType of the SPS.
+std::uint32_t ReadChromaFormatAndScalingMatrix(BitReader& reader, SequenceParameters& parameters) {
   // chroma_format_idc: ue(v)
   const std::uint32_t chroma_format_idc = reader.ReadUnsignedExpGolomb();
+  parameters.chroma_format_idc = chroma_format_idc;
   std::uint32_t separate_colour_plane_flag = 0;
   if (chroma_format_idc == 3) {
     // separate_colour_plane_flag: u(1)
     separate_colour_plane_flag = reader.ReadBit();
   }
   // bit_depth_luma_minus8: ue(v)
-  reader.ReadUnsignedExpGolomb();
+  parameters.bit_depth_luma_minus8 = reader.ReadUnsignedExpGolomb();
   // bit_depth_chroma_minus8: ue(v)
-  reader.ReadUnsignedExpGolomb();
+  parameters.bit_depth_chroma_minus8 = reader.ReadUnsignedExpGolomb();
   // qpprime_y_zero_transform_bypass_flag: u(1)
   reader.ReadBit();
   // seq_scaling_matrix_present_flag: u(1)
@@ -97,11 +93,6 @@ void SkipPicOrderCount(BitReader& reader) {
   }
 }
 
-// `size` less `crop`, or 0 when the crop takes the whole picture or more.
-std::uint32_t Cropped(std::uint32_t size, std::uint64_t crop) {
-  return crop >= size ? 0 : size - static_cast<std::uint32_t>(crop);
-}
-
 SequenceParameters ParseSps(BitReader& reader) {
   SequenceParameters parameters;
   // profile_idc: u(8)
@@ -117,7 +108,7 @@ SequenceParameters ParseSps(BitReader& reader) {
 
   std::uint32_t chroma_array_type = 1;
   if (HasChromaFormatFields(profile_idc)) {
-    chroma_array_type = ReadChromaFormatAndScalingMatrix(reader);
+    chroma_array_type = ReadChromaFormatAndScalingMatrix(reader, parameters);
   }
 
   // log2_max_frame_num_minus4: ue(v)
@@ -149,20 +140,14 @@ SequenceParameters ParseSps(BitReader& reader) {
 
   // frame_cropping_flag: u(1)
   if (reader.ReadBit() != 0) {
+    WindowOffsets crop;
     // frame_crop_left_offset, frame_crop_right_offset: ue(v) each
-    const std::uint64_t crop_left = reader.ReadUnsignedExpGolomb();
-    const std::uint64_t crop_right = reader.ReadUnsignedExpGolomb();
+    crop.left = reader.ReadUnsignedExpGolomb();
+    crop.right = reader.ReadUnsignedExpGolomb();
     // frame_crop_top_offset, frame_crop_bottom_offset: ue(v) each
-    const std::uint64_t crop_top = reader.ReadUnsignedExpGolomb();
-    const std::uint64_t crop_bottom = reader.ReadUnsignedExpGolomb();
-    if (chroma_array_type < kSubWidthC.size()) {
-      // Each term is below 2^35, so the 64-bit crop sizes cannot overflow.
-      parameters.width =
-          Cropped(parameters.width, kSubWidthC[chroma_array_type] * (crop_left + crop_right));
-      parameters.height = Cropped(parameters.height, kSubHeightC[chroma_array_type] *
-                                                         rows_per_map_unit *
-                                                         (crop_top + crop_bottom));
-    }
+    crop.top = reader.ReadUnsignedExpGolomb();
+    crop.bottom = reader.ReadUnsignedExpGolomb();
+    ApplyDisplayWindow(parameters, chroma_array_type, crop, rows_per_map_unit);
   }
 
   ReadVuiAspectRatio(reader, parameters);

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "moraine/driver/parameter_sets/bit_reader.h"
+#include "moraine/driver/parameter_sets/display_window.h"
 #include "moraine/driver/parameter_sets/hevc_short_term_ref_pic_set.h"
 #include "moraine/driver/parameter_sets/vui_aspect_ratio.h"
 
@@ -123,9 +124,11 @@ void ParseSps(BitReader& reader, SequenceParameters& parameters) {
   // sps_seq_parameter_set_id: ue(v)
   reader.ReadUnsignedExpGolomb();
   // chroma_format_idc: ue(v)
-  if (reader.ReadUnsignedExpGolomb() == 3) {
+  parameters.chroma_format_idc = reader.ReadUnsignedExpGolomb();
+  std::uint32_t chroma_array_type = parameters.chroma_format_idc;
+  if (parameters.chroma_format_idc == 3) {
     // separate_colour_plane_flag: u(1)
-    reader.ReadBit();
+    if (reader.ReadBit() != 0) chroma_array_type = 0;
   }
   // pic_width_in_luma_samples: ue(v)
   parameters.width = reader.ReadUnsignedExpGolomb();
@@ -133,16 +136,20 @@ void ParseSps(BitReader& reader, SequenceParameters& parameters) {
   parameters.height = reader.ReadUnsignedExpGolomb();
   // conformance_window_flag: u(1)
   if (reader.ReadBit() != 0) {
+    // Coders pad the picture to whole coding blocks; the window says which part is shown.
+    WindowOffsets window;
     // conf_win_left_offset, conf_win_right_offset, conf_win_top_offset, conf_win_bottom_offset:
-    // ue(v) each, not applied
-    for (int i = 0; i < 4; ++i) {
-      reader.ReadUnsignedExpGolomb();
-    }
+    // ue(v) each
+    window.left = reader.ReadUnsignedExpGolomb();
+    window.right = reader.ReadUnsignedExpGolomb();
+    window.top = reader.ReadUnsignedExpGolomb();
+    window.bottom = reader.ReadUnsignedExpGolomb();
+    ApplyDisplayWindow(parameters, chroma_array_type, window, 1);
   }
   // bit_depth_luma_minus8: ue(v)
-  reader.ReadUnsignedExpGolomb();
+  parameters.bit_depth_luma_minus8 = reader.ReadUnsignedExpGolomb();
   // bit_depth_chroma_minus8: ue(v)
-  reader.ReadUnsignedExpGolomb();
+  parameters.bit_depth_chroma_minus8 = reader.ReadUnsignedExpGolomb();
   // log2_max_pic_order_cnt_lsb_minus4: ue(v)
   const std::uint32_t log2_max_pic_order_cnt_lsb_minus4 = reader.ReadUnsignedExpGolomb();
 

@@ -13,6 +13,8 @@ struct FakeAnonymizerLog {
   int set_parameters_calls = 0;
   std::uint8_t parameters[32] = {};  // the last record received
   int release_calls = 0;
+  int anonymize_calls = 0;
+  std::uint8_t frame[544] = {};  // the last frame record received
 };
 
 using FakeAnonymizerCallsFunction = FakeAnonymizerLog* (*)();

@@ -50,6 +50,9 @@ constexpr std::int32_t kHeldBackBytes = 4000;  // 2000 samples, 0.25 s at 8 kHz
 void SetRate(BrookDecoder* decoder, std::int32_t rate) {
   Log("BrookSetRate selector=" + std::to_string(decoder->codec_selector) + " rate=" + std::to_string(rate));
 }
+void SetOutputSampleRate(BrookDecoder*, std::int32_t sample_rate) {
+  Log("BrookSetOutputRate " + std::to_string(sample_rate));
+}
 void Finish(BrookDecoder* decoder) {
   Log("BrookFinish");
   const auto* fake = reinterpret_cast<FakeDecoder*>(decoder);
@@ -79,7 +82,7 @@ void SetAllocator(BrookDecoder* decoder, BrookAllocateFunction, BrookReleaseFunc
   Log("BrookSetAllocator");
 }
 
-const BrookDecoderOperations kOperations = {nullptr, nullptr, nullptr, SetRate, Finish, nullptr,
+const BrookDecoderOperations kOperations = {nullptr, nullptr, nullptr, SetRate, Finish, SetOutputSampleRate,
                                             Decode, SetOutputCallback, SetLock, SetAllocator};
 
 }  // namespace

@@ -35,12 +35,12 @@ const RealSps kRealSps[] = {
      "1920x1080 sar 1:1"},
     // ffmpeg -f lavfi -i testsrc=size=1920x1080:rate=25 -frames:v 1 -c:v libx265
     //   -pix_fmt yuv420p -x265-params log-level=error:min-cu-size=16 out.hevc
-    // pic_height_in_luma_samples 1088, conformance window bottom offset 4: coded size kept.
-    {"CodedHeight1088",
+    // pic_height_in_luma_samples 1088, conformance window bottom offset 4 (8 lines): 1080 shown.
+    {"WindowTakes1088To1080",
      {0x42, 0x01, 0x01, 0x01, 0x60, 0x00, 0x00, 0x03, 0x00, 0x90, 0x00, 0x00, 0x03, 0x00, 0x00,
       0x03, 0x00, 0x78, 0xa0, 0x03, 0xc0, 0x80, 0x11, 0x07, 0xcb, 0x96, 0x56, 0x64, 0xe4, 0xca,
       0xf0, 0x16, 0x80, 0x80, 0x00, 0x00, 0x03, 0x00, 0x80, 0x00, 0x00, 0x0c, 0x84},
-     "1920x1088 sar 1:1"},
+     "1920x1080 sar 1:1"},
     // ffmpeg -f lavfi -i testsrc=size=1280x720:rate=25 -frames:v 1 -vf setsar=4/3 -c:v libx265
     //   -pix_fmt yuv420p -x265-params log-level=error out.hevc
     // aspect_ratio_idc 14 (4:3 from the table)
@@ -76,7 +76,7 @@ const RealSps kRealSps[] = {
 
 class SpsHevcRealStreamTest : public ::testing::TestWithParam<RealSps> {};
 
-TEST_P(SpsHevcRealStreamTest, ParsesCodedSizeAndAspectRatio) {
+TEST_P(SpsHevcRealStreamTest, ParsesDisplayedSizeAndAspectRatio) {
   EXPECT_EQ(Parse(GetParam().nal), GetParam().expected);
 }
 
@@ -183,7 +183,7 @@ TEST(SpsHevcTest, ReadsSubLayersPcmAndPredictedReferenceSets) {
       .U(1, 1)     // sps_temporal_mvp_enabled_flag
       .U(1, 1);    // strong_intra_smoothing_enabled_flag
   WriteAspect4to3AndEnd(writer);
-  EXPECT_EQ(Parse(writer.Finish()), "1920x1088 sar 4:3");
+  EXPECT_EQ(Parse(writer.Finish()), "1920x1080 sar 4:3");
 }
 
 TEST(SpsHevcTest, OtherNalUnitTypesKeepThePreviousSize) {
@@ -205,20 +205,49 @@ TEST(SpsHevcTest, TruncatedSpsReadsAsZerosFromItsEnd) {
   EXPECT_EQ(Parse({table_aspect.begin(), table_aspect.begin() + 30}), "1280x720 sar 64:33");
 }
 
-// Writes an SPS up to num_short_term_ref_pic_sets, without sub-layers, 1280x720.
-NalUnitWriter SpsUpToReferenceSets(std::uint32_t log2_max_pic_order_cnt_lsb_minus4) {
+struct ConformanceWindow {
+  std::uint32_t chroma_format_idc = 1;
+  std::uint32_t width = 1280;
+  std::uint32_t height = 720;
+  std::vector<std::uint32_t> offsets;  // left, right, top, bottom; none: no window
+  const char* expected = "";
+};
+
+// Writes an SPS up to num_short_term_ref_pic_sets, without sub-layers, 1280x720 4:2:0 unless
+// `window` says otherwise.
+NalUnitWriter SpsUpToReferenceSets(std::uint32_t log2_max_pic_order_cnt_lsb_minus4,
+                                   const ConformanceWindow& window = {}) {
   NalUnitWriter writer({0x42, 0x01});
   writer.U(4, 0).U(3, 0).U(1, 1);  // vps id, sps_max_sub_layers_minus1, nesting flag
   WriteMainProfile(writer);
-  writer.U(8, 93)                        // general_level_idc
-      .Ue(0).Ue(1).Ue(1280).Ue(720)      // sps id, chroma_format_idc, width, height
-      .U(1, 0)                           // conformance_window_flag
-      .Ue(0).Ue(0)                       // bit depths
+  writer.U(8, 93).Ue(0)                  // general_level_idc, sps id
+      .Ue(window.chroma_format_idc);
+  if (window.chroma_format_idc == 3) writer.U(1, 0);  // separate_colour_plane_flag
+  writer.Ue(window.width).Ue(window.height)
+      .U(1, window.offsets.empty() ? 0 : 1);  // conformance_window_flag
+  for (const std::uint32_t offset : window.offsets) writer.Ue(offset);
+  writer.Ue(0).Ue(0)                     // bit depths
       .Ue(log2_max_pic_order_cnt_lsb_minus4)
       .U(1, 0).Ue(4).Ue(2).Ue(5)         // ordering info for the highest sub-layer only
       .Ue(0).Ue(3).Ue(0).Ue(3).Ue(0).Ue(0)  // block sizes and transform depths
       .U(1, 0).U(1, 0).U(1, 1).U(1, 0);  // scaling lists, amp, sao, pcm
   return writer;
+}
+
+// Window offsets count in chroma samples: 2 luma columns and rows for 4:2:0, 2 columns and 1 row
+// for 4:2:2, 1 each for 4:4:4.
+TEST(SpsHevcTest, ConformanceWindowInChromaUnits) {
+  const ConformanceWindow windows[] = {
+      {1, 968, 544, {0, 4, 0, 2}, "960x540 sar 1:1"},
+      {2, 1280, 720, {1, 3, 2, 2}, "1272x716 sar 1:1"},
+      {3, 1280, 720, {0, 3, 0, 5}, "1277x715 sar 1:1"},
+      {1, 1280, 720, {0, 0, 180, 180}, "1280x0 sar 1:1"},  // nothing left to show
+  };
+  for (const ConformanceWindow& window : windows) {
+    NalUnitWriter writer = SpsUpToReferenceSets(4, window);
+    writer.Ue(0).U(1, 0).U(1, 0).U(1, 0).U(1, 0);  // no reference sets, no long-term, mvp, smoothing, VUI
+    EXPECT_EQ(Parse(writer.Finish()), window.expected) << window.expected;
+  }
 }
 
 TEST(SpsHevcTest, HostileCountsEndWithTheData) {
