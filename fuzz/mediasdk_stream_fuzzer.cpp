@@ -6,9 +6,9 @@
 #include <span>
 #include <vector>
 
-#include "platform/mediasdk/decode_parameters.h"
-#include "platform/mediasdk/nal_units.h"
-#include "platform/mediasdk/sequence_parameter_set.h"
+#include "mediasdk_runtime/decode_parameters.h"
+#include "mediasdk_runtime/nal_units.h"
+#include "mediasdk_runtime/sequence_parameter_set.h"
 
 using moraine::mediasdk::VideoCodec;
 
