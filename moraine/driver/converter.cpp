@@ -22,8 +22,6 @@ Converter::Converter(std::string input_path, ConverterModuleFiles module_files)
     : input_path_(std::move(input_path)), module_files_(std::move(module_files)) {}
 
 std::int32_t Converter::run(const std::string& output_base_name) {
-  output_base_name_ = output_base_name;
-  state_.mp4.output_base_name = output_base_name;
   // Privacy step: the Anonymizer binding, kept across runs while its object exists.
   state_.object_pixelator.Bind(module_files_.anonymizer);
 

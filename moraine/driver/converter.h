@@ -37,7 +37,6 @@ class Converter {
   std::int32_t run(const std::string& output_base_name);
 
   const std::string& input_path() const { return input_path_; }
-  const std::string& output_base_name() const { return output_base_name_; }
   // True once a video or parameter-set record carried the privacy marker; never cleared.
   bool privacy_marked() const { return state_.privacy_marked; }
 
@@ -46,7 +45,6 @@ class Converter {
   std::int32_t Convert(RecordLoop& loop);
 
   std::string input_path_;
-  std::string output_base_name_;
   ConverterModuleFiles module_files_;
   ConversionState state_;
 };

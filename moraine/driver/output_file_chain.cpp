@@ -53,10 +53,10 @@ void OutputFileChain::Finish(Mp4Output& output) {
     std::fprintf(stderr, "error: writing %s failed: %s\n", current_.path.c_str(), std::strerror(error));
     cut_short_ = true;
   }
-  Finalize(output);
+  Finalize();
 }
 
-void OutputFileChain::Finalize(const Mp4Output& output) {
+void OutputFileChain::Finalize() {
   if (!current_.file) return;
   // A file without a single sample plays nothing: it is no result of the conversion.
   if (!written_ || (!holds_samples_ && !cut_short_)) {
@@ -71,7 +71,7 @@ void OutputFileChain::Finalize(const Mp4Output& output) {
     failed_ = true;
   } else {
     const std::string name =
-        finalize_output_file(output, std::move(current_.file), current_.path, start_time_, end_time_);
+        finalize_output_file(output_base_name_, std::move(current_.file), current_.path, start_time_, end_time_);
     if (name == current_.path) {
       failed_ = true;  // it could not be renamed; finalize_output_file said why
     } else {

@@ -60,9 +60,10 @@ class OutputFileChain {
 
  private:
   explicit OutputFileChain(std::string output_base_name, WorkingFile first);
-  void Finalize(const Mp4Output& output);
+  void Finalize();
   void RemoveUnwritten();
 
+  // Base of the final file names, as given on the command line (may include a folder).
   std::string output_base_name_;
   WorkingFile current_;
   bool written_ = false;  // the writer was started on the current file

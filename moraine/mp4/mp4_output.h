@@ -4,26 +4,19 @@
 // track and AAC audio track, and the audio waiting for the encoder. The conversion owns one
 // Mp4Output for the whole run.
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <memory>
-#include <string>
 
-#include "moraine/mp4/aac_encoder.h"
+#include "moraine/mp4/aac_audio_stage.h"
 #include "moraine/mp4/audio_duration_map.h"
 #include "moraine/mp4/file_write_target.h"
 #include "moraine/mp4/h264_track_feeder.h"
+#include "moraine/mp4/mp4_time_scale.h"
 #include "moraine/mp4/mp4_writer.h"
-#include "moraine/mp4/staged_audio_durations.h"
 
 namespace moraine {
 
-
-// Time scale of the video track and unit of the main loop's durations; the audio track counts in
-// samples of its own rate.
-inline constexpr std::uint32_t kMp4TimeScale = 90000;
 // The kind of decoder callback that carries decoded PCM.
 inline constexpr int kDecodedAudioKind = 4;
 
@@ -32,11 +25,6 @@ inline constexpr int kDecodedAudioKind = 4;
 Mp4TrackInfo VideoTrackInfo();
 
 struct Mp4Output {
-  static constexpr std::int32_t kAudioStagingBytes = 4096;
-
-  // Base of the final file names, as given on the command line (may include a folder).
-  std::string output_base_name;
-
   // State of the current output file, from open_output to finish_output.
   std::unique_ptr<FileWriteTarget> target;
   // How writing the file that is no longer written ended (see output_write_error).
@@ -45,19 +33,8 @@ struct Mp4Output {
   int video_track = -1;
   std::unique_ptr<H264TrackFeeder> feeder;
   int audio_track = -1;
-  std::unique_ptr<AacEncoder> aac_encoder;
-
-  // Audio of the current file: 16-bit mono PCM waiting for a whole encoder frame, and the time
-  // (in samples, the audio track's time scale) of the audio records it came from.
-  std::array<std::uint8_t, kAudioStagingBytes> audio_staging{};
-  std::int32_t audio_staged_bytes = 0;
-  StagedAudioDurations staged_durations;
-  // Durations of the access units the encoder still owes, oldest first: its start-up delay, then
-  // one per frame handed in. Each unit comes back one frame late and takes the duration of the
-  // frame whose samples it plays.
-  std::deque<std::int64_t> encoder_frame_durations;
-  // An odd byte in a chunk of PCM is reported once per conversion.
-  bool odd_chunk_reported = false;
+  // The current file's sound on its way to the audio track.
+  AacAudioStage audio;
 };
 
 // Starts the MP4 writer on `file` (which stays the caller's) with its video track (track 0) and
@@ -80,15 +57,11 @@ void setup_audio_track(Mp4Output& output, int sample_rate);
 void on_decoded_audio(Mp4Output& output, AudioDurationMap& durations, const std::uint8_t* data,
                       int byte_count, std::int64_t sequence, int kind);
 
-// Stages a chunk of 16-bit mono PCM with the duration of its audio record (taken out of
-// `durations` with those of earlier records that never came back, see TakeAudioDuration; a record
-// without one, or of duration 0, lasts its playing time), hands every whole
-// frame to the encoder with its share of the records' time, and writes each access unit that
-// comes back as a sync sample of the audio track. An odd last byte is half a sample and is
-// dropped (one warning on standard error per conversion). 0, or -1 after printing "error: aac
-// encode fail" or "error: MP4E_put_sample failed" on standard error (the staged sound is then
-// dropped; its time goes to the next sample). A failed write of the file is not printed here: it
-// cuts the file short (output_write_error), and the file's owner reports it.
+// Stages a chunk of 16-bit mono PCM of audio record `sequence` and writes each access unit the
+// encoder finishes as a sync sample of the audio track (see AacAudioStage::Encode). 0, or -1 after
+// printing "error: aac encode fail" or "error: MP4E_put_sample failed" on standard error (the
+// staged sound is then dropped; its time goes to the next sample). A failed write of the file is
+// not printed here: it cuts the file short (output_write_error), and the file's owner reports it.
 int encode_audio(Mp4Output& output, AudioDurationMap& durations, const std::uint8_t* data,
                  int byte_count, std::int64_t sequence);
 

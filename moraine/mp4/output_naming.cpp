@@ -72,7 +72,7 @@ std::string final_output_name(const std::string& output_base_name, const std::tm
   return name;
 }
 
-std::string finalize_output_file(const Mp4Output& output, OutputFile file,
+std::string finalize_output_file(const std::string& output_base_name, OutputFile file,
                                  const std::string& working_name, const std::tm& start,
                                  const std::tm& end) {
   // Closing writes out what the stream still buffered: a full disk may show up only here, and then
@@ -86,7 +86,7 @@ std::string finalize_output_file(const Mp4Output& output, OutputFile file,
   int error = EEXIST;
   for (int suffix = 0; suffix <= kMaxFinalNameSuffix && error == EEXIST; ++suffix) {
     const std::string suffix_text = suffix == 0 ? std::string() : '_' + std::to_string(suffix);
-    final_name = final_output_name(output.output_base_name, start, end, suffix_text);
+    final_name = final_output_name(output_base_name, start, end, suffix_text);
     error = RenameWithoutReplacing(working_name, final_name);
   }
   if (error == 0) return final_name;

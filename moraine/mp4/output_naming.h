@@ -10,8 +10,6 @@
 #include <optional>
 #include <string>
 
-#include "moraine/mp4/mp4_output.h"
-
 namespace moraine {
 
 struct FileCloser {
@@ -34,11 +32,11 @@ std::optional<WorkingFile> create_working_file(const std::string& output_base_na
 std::string final_output_name(const std::string& output_base_name, const std::tm& start,
                               const std::tm& end, const std::string& suffix = "");
 
-// Closes `file` and moves `working_name` to its final name (output.output_base_name with the
-// times). When that name is taken, "_1", "_2", ... is added before ".mp4". Returns the name the
-// file now has; when it cannot be closed (its last bytes could not be written) or renamed it keeps
-// its working name, reported on standard error.
-std::string finalize_output_file(const Mp4Output& output, OutputFile file,
+// Closes `file` and moves `working_name` to its final name (`output_base_name` with the times).
+// When that name is taken, "_1", "_2", ... is added before ".mp4". Returns the name the file now
+// has; when it cannot be closed (its last bytes could not be written) or renamed it keeps its
+// working name, reported on standard error.
+std::string finalize_output_file(const std::string& output_base_name, OutputFile file,
                                  const std::string& working_name, const std::tm& start,
                                  const std::tm& end);
 

@@ -11,7 +11,6 @@
 
 #include "moraine/mp4/mp4_output.h"
 #include "moraine/mp4/output_naming.h"
-#include "moraine/mp4/staged_audio_durations.h"
 #include "tests/mp4/mp4_box_finder.h"
 #include "tests/mp4/x264_test_stream.h"
 #include "tests/support/run_command.h"
@@ -86,7 +85,6 @@ ConversionResult Convert(const std::string& base_name, int sample_rate, int seco
   const Bytes pcm = SinePcm(record_samples * 50 * seconds, sample_rate);
 
   Mp4Output output;
-  output.output_base_name = base_name;
   std::optional<WorkingFile> working = create_working_file(base_name);
   EXPECT_TRUE(working);
   EXPECT_EQ(open_output(output, working->file.get()), 0);
@@ -111,7 +109,7 @@ ConversionResult Convert(const std::string& base_name, int sample_rate, int seco
   close_audio_encoder(output);
   EXPECT_EQ(finish_output(output), 0);
   const std::string final_name =
-      finalize_output_file(output, std::move(working->file), working->path,
+      finalize_output_file(base_name, std::move(working->file), working->path,
                            Time(2024, 3, 5, 9, 7, 2), Time(2024, 3, 5, 10, 30, 59));
   return {final_name, static_cast<int>(stream.size()), static_cast<int>(pcm.size() / 2)};
 }
@@ -162,51 +160,6 @@ TEST_P(Mp4OutputTest, PlayersDecodeEveryPictureAndAllAudio) {
 
 INSTANTIATE_TEST_SUITE_P(Rates, Mp4OutputTest, ::testing::Values(8000, 16000));
 
-// An output file with its audio track at 8000 Hz, for the tests of the audio path.
-struct AudioOutput {
-  AudioOutput() : working(create_working_file(dir.File("audio_"))) {
-    EXPECT_TRUE(working);
-    EXPECT_EQ(open_output(output, working->file.get()), 0);
-    setup_audio_track(output, 8000);
-  }
-  testing::TempDir dir;
-  std::optional<WorkingFile> working;
-  Mp4Output output;
-};
-
-TEST(Mp4AudioTest, ChunksLargerThanTheStagingBufferAreEncodedWhole) {
-  AudioOutput file;
-  Mp4Output& output = file.output;
-  AudioDurationMap durations;
-  // Ten seconds of audio in one chunk of 160000 bytes, and a chunk without a duration entry.
-  const Bytes pcm = SinePcm(80000, 8000);
-  durations[1] = 900000;
-  EXPECT_EQ(encode_audio(output, durations, pcm.data(), static_cast<int>(pcm.size()), 1), 0);
-  EXPECT_EQ(encode_audio(output, durations, pcm.data(), 3000, 2), 0);
-  // 80000 + 1500 samples make 79 whole frames; the encoder holds the last one back.
-  EXPECT_EQ(MP4E_sample_count(output.writer.get(), output.audio_track), 78);
-  close_audio_encoder(output);
-  // 80 frames (the last one short) and the delayed unit.
-  EXPECT_EQ(MP4E_sample_count(output.writer.get(), output.audio_track), 81);
-  EXPECT_EQ(output.audio_staged_bytes, 0);
-}
-
-// Half a sample at the end of a chunk is dropped; staged whole it would shift every later
-// sample by one byte.
-TEST(Mp4AudioTest, OddByteIsDroppedWithOneWarning) {
-  AudioOutput file;
-  Mp4Output& output = file.output;
-  AudioDurationMap durations;
-  const Bytes pcm = SinePcm(100, 8000);
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(encode_audio(output, durations, pcm.data(), 11, 1), 0);
-  EXPECT_EQ(encode_audio(output, durations, pcm.data(), 7, 2), 0);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "warning: the audio decoder delivered an odd number of bytes; the odd byte is dropped\n");
-  EXPECT_EQ(output.audio_staged_bytes, 16);
-  EXPECT_EQ(Bytes(output.audio_staging.begin() + 10, output.audio_staging.begin() + 16), Bytes(pcm.begin(), pcm.begin() + 6));
-}
-
 TEST(Mp4AudioTest, MissingEncoderReports) {
   Mp4Output output;
   AudioDurationMap durations{{7, 1800}};
@@ -219,33 +172,6 @@ TEST(Mp4AudioTest, MissingEncoderReports) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "error: aac encode fail\n");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_TRUE(durations.empty());
-}
-
-// How the time of staged records is shared out over encoder frames (durations in samples).
-TEST(Mp4AudioTest, RecordTimeIsSharedOverItsFramesBySamples) {
-  struct Added {
-    std::int64_t sequence, samples;
-    std::optional<std::int64_t> duration;
-  };
-  const struct {
-    std::vector<Added> added;
-    std::vector<std::int64_t> taken, expected;  // samples of each frame, and its duration
-  } cases[] = {
-      // A 400 ms record at 8 kHz recorded as 3300 samples' time fills three frames and a part.
-      {{{1, 3200, 3300}}, {1024, 1024, 1024, 128}, {1056, 1056, 1056, 132}},
-      // Short records: one frame gathers several and splits the one it cuts.
-      {{{1, 800, 900}, {2, 800, 700}}, {1024, 576}, {900 + 196, 504}},
-      // More sound of a record spreads its time; a record without one lasts as long as it plays; a
-      // duration without samples goes to the next frame.
-      {{{1, 100, 400}, {1, 100, std::nullopt}, {2, 50, std::nullopt}, {3, 0, 90}}, {250}, {540}},
-  };
-  for (const auto& c : cases) {
-    StagedAudioDurations staged;
-    for (const Added& added : c.added) staged.Add(added.sequence, added.samples, added.duration);
-    std::vector<std::int64_t> shares;
-    for (const std::int64_t samples : c.taken) shares.push_back(staged.Take(samples));
-    EXPECT_EQ(shares, c.expected);
-  }
 }
 
 TEST(Mp4OutputNamingTest, NamesCarryTheTimesOfFirstAndLastPicture) {
@@ -264,15 +190,13 @@ TEST(Mp4OutputNamingTest, TakenNamesGetSuffixesAndExistingFilesStayUntouched) {
   const std::tm end = Time(2024, 1, 2, 3, 4, 6);
   const std::string taken = final_output_name(base, start, end);
   std::ofstream(taken) << "keep me";
-  Mp4Output output;
-  output.output_base_name = base;
   std::vector<std::string> names;
   for (int i = 0; i < 2; ++i) {
     std::optional<WorkingFile> working = create_working_file(base);
     ASSERT_TRUE(working);
     EXPECT_EQ(std::filesystem::path(working->path).parent_path(), dir.path());
     std::fputs("data", working->file.get());
-    names.push_back(finalize_output_file(output, std::move(working->file), working->path, start, end));
+    names.push_back(finalize_output_file(base, std::move(working->file), working->path, start, end));
   }
   EXPECT_EQ(names[0], dir.File("cam_20240102_030405-030406_1.mp4"));
   EXPECT_EQ(names[1], dir.File("cam_20240102_030405-030406_2.mp4"));
@@ -284,13 +208,12 @@ TEST(Mp4OutputNamingTest, TakenNamesGetSuffixesAndExistingFilesStayUntouched) {
 
 TEST(Mp4OutputNamingTest, FailedRenameKeepsTheFileAndSaysWhere) {
   testing::TempDir dir;
-  Mp4Output output;
-  output.output_base_name = dir.File(std::string(300, 'n'));  // the final name is too long
-  std::optional<WorkingFile> working = create_working_file(output.output_base_name);
+  const std::string base = dir.File(std::string(300, 'n'));  // the final name is too long
+  std::optional<WorkingFile> working = create_working_file(base);
   ASSERT_TRUE(working);
   const std::string working_path = working->path;
   ::testing::internal::CaptureStderr();
-  const std::string name = finalize_output_file(output, std::move(working->file), working_path,
+  const std::string name = finalize_output_file(base, std::move(working->file), working_path,
                                                 Time(2024, 1, 2, 3, 4, 5), Time(2024, 1, 2, 3, 4, 6));
   const std::string message = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(name, working_path);
