@@ -7,8 +7,8 @@
 
 #include <optional>
 
-#include "mediasdk_runtime/nal_units.h"
-#include "mediasdk_runtime/sequence_parameter_set.h"
+#include "bitstream/nal_units.h"
+#include "bitstream/sequence_parameter_set.h"
 
 namespace moraine::mediasdk {
 

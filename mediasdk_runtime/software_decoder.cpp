@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "mediasdk_runtime/sequence_parameter_set.h"
+#include "bitstream/sequence_parameter_set.h"
 
 namespace moraine::mediasdk {
 namespace {

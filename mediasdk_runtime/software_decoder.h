@@ -12,8 +12,8 @@
 #include <span>
 #include <vector>
 
+#include "bitstream/nal_units.h"
 #include "mediasdk_runtime/libav_handles.h"
-#include "mediasdk_runtime/nal_units.h"
 #include "mediasdk_runtime/nv12_writer.h"
 
 namespace moraine::mediasdk {

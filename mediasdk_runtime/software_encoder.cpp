@@ -10,10 +10,10 @@ extern "C" {
 #include <cstring>
 #include <span>
 
+#include "bitstream/nal_units.h"
+#include "bitstream/sequence_parameter_set.h"
 #include "mediasdk_runtime/decode_parameters.h"
 #include "mediasdk_runtime/encode_parameters.h"
-#include "mediasdk_runtime/nal_units.h"
-#include "mediasdk_runtime/sequence_parameter_set.h"
 
 namespace moraine::mediasdk {
 namespace {

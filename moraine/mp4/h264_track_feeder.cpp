@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "bitstream/emulation_prevention.h"
+#include "bitstream/rbsp_bits.h"
 #include "moraine/driver/parameter_sets/h264_sps_parser.h"
-#include "moraine/mp4/h264_emulation_prevention.h"
 #include "moraine/mp4/h264_nal_scanner.h"
-#include "moraine/mp4/rbsp_bits.h"
 
 namespace moraine {
 

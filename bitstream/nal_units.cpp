@@ -1,4 +1,4 @@
-#include "mediasdk_runtime/nal_units.h"
+#include "bitstream/nal_units.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "moraine/mp4/rbsp_bits.h"
+#include "bitstream/rbsp_bits.h"
 
 namespace moraine {
 

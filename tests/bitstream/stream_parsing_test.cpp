@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "mediasdk_runtime/bit_reader.h"
-#include "mediasdk_runtime/nal_units.h"
-#include "mediasdk_runtime/sequence_parameter_set.h"
+#include "bitstream/bit_reader.h"
+#include "bitstream/nal_units.h"
+#include "bitstream/sequence_parameter_set.h"
 
 namespace moraine::mediasdk {
 namespace {

@@ -1,4 +1,4 @@
-#include "mediasdk_runtime/bit_reader.h"
+#include "bitstream/bit_reader.h"
 
 namespace moraine::mediasdk {
 

@@ -1,11 +1,11 @@
-#include "mediasdk_runtime/sequence_parameter_set.h"
+#include "bitstream/sequence_parameter_set.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
 #include <vector>
 
-#include "mediasdk_runtime/bit_reader.h"
+#include "bitstream/bit_reader.h"
 
 namespace moraine::mediasdk {
 namespace {

@@ -1,4 +1,4 @@
-#include "moraine/mp4/h264_emulation_prevention.h"
+#include "bitstream/emulation_prevention.h"
 
 #include <cstring>
 

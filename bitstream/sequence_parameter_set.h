@@ -7,7 +7,7 @@
 #include <optional>
 #include <span>
 
-#include "mediasdk_runtime/nal_units.h"
+#include "bitstream/nal_units.h"
 
 namespace moraine::mediasdk {
 
