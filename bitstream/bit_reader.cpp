@@ -1,26 +1,11 @@
 #include "bitstream/bit_reader.h"
 
-namespace moraine::mediasdk {
+namespace moraine {
 
-std::vector<uint8_t> RemoveEmulationPrevention(std::span<const uint8_t> nal_payload) {
-  std::vector<uint8_t> rbsp;
-  rbsp.reserve(nal_payload.size());
-  int zeros = 0;
-  for (uint8_t byte : nal_payload) {
-    if (zeros >= 2 && byte == 0x03) {
-      zeros = 0;
-      continue;
-    }
-    zeros = byte == 0 ? zeros + 1 : 0;
-    rbsp.push_back(byte);
-  }
-  return rbsp;
-}
-
-uint32_t BitReader::ReadBits(int count) {
-  uint32_t value = 0;
+std::uint32_t BitReader::ReadBits(int count) {
+  std::uint32_t value = 0;
   for (int i = 0; i < count; ++i) {
-    uint32_t bit = 0;
+    std::uint32_t bit = 0;
     if (position_ < data_.size() * 8) {
       bit = (data_[position_ / 8] >> (7 - position_ % 8)) & 1u;
       ++position_;
@@ -32,10 +17,15 @@ uint32_t BitReader::ReadBits(int count) {
   return value;
 }
 
-uint32_t BitReader::ReadUnsignedExpGolomb() {
+std::uint32_t BitReader::ReadUnsignedExpGolomb() {
   int leading_zeros = 0;
-  while (ReadBits(1) == 0) {
-    if (failed_ || ++leading_zeros > 31) {
+  while (true) {
+    if (bits_left() == 0) {  // the code is cut by the end
+      failed_ = true;
+      return 0;
+    }
+    if (ReadBits(1) != 0) break;
+    if (++leading_zeros > 31) {
       failed_ = true;
       return 0;
     }
@@ -45,13 +35,13 @@ uint32_t BitReader::ReadUnsignedExpGolomb() {
   return (1u << leading_zeros) - 1 + ReadBits(leading_zeros);
 }
 
-int32_t BitReader::ReadSignedExpGolomb() {
-  const uint32_t code = ReadUnsignedExpGolomb();
-  const auto magnitude = static_cast<int32_t>((code + 1) / 2);
+std::int32_t BitReader::ReadSignedExpGolomb() {
+  const std::uint32_t code = ReadUnsignedExpGolomb();
+  const auto magnitude = static_cast<std::int32_t>((code + 1) / 2);
   return (code & 1u) ? magnitude : -magnitude;
 }
 
-void BitReader::SkipBits(size_t count) {
+void BitReader::SkipBits(std::size_t count) {
   if (count > bits_left()) {
     position_ = data_.size() * 8;
     failed_ = true;
@@ -60,4 +50,4 @@ void BitReader::SkipBits(size_t count) {
   position_ += count;
 }
 
-}  // namespace moraine::mediasdk
+}  // namespace moraine

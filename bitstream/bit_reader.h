@@ -1,37 +1,37 @@
 #pragma once
 
-// Reads the bits of a NAL unit's payload (RBSP): emulation-prevention bytes are removed first, and
-// reads past the end yield zero bits and set a sticky failure flag that callers check once per group
-// of reads.
+// Reads the bits of a NAL unit's payload once its emulation-prevention bytes are removed (RBSP),
+// most significant bit first. Reads past the end yield zero bits and set a sticky failure flag that
+// callers check once per group of reads; the position then stays at the end.
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
-namespace moraine::mediasdk {
-
-// Copies `nal_payload` without its emulation-prevention bytes (the 03 of every 00 00 03).
-std::vector<uint8_t> RemoveEmulationPrevention(std::span<const uint8_t> nal_payload);
+namespace moraine {
 
 class BitReader {
  public:
-  explicit BitReader(std::span<const uint8_t> rbsp) : data_(rbsp) {}
+  // Borrows `rbsp`, which must outlive the reader.
+  explicit BitReader(std::span<const std::uint8_t> rbsp) : data_(rbsp) {}
 
-  uint32_t ReadBits(int count);  // count 0..32, most significant bit first
+  std::uint32_t ReadBits(int count);  // count 0..32, the first bit read the most significant
   bool ReadFlag() { return ReadBits(1) != 0; }
-  uint32_t ReadUnsignedExpGolomb();  // ue(v); values above 2^31 - 2 set the failure flag
-  int32_t ReadSignedExpGolomb();     // se(v)
-  void SkipBits(size_t count);
+  // ue(v). A code cut by the end sets the failure flag, and so does one with more than 31 leading
+  // zero bits (no valid code has that many), which reads as 0 after its first 32 zero bits.
+  std::uint32_t ReadUnsignedExpGolomb();
+  std::int32_t ReadSignedExpGolomb();  // se(v)
+  void SkipBits(std::size_t count);
 
   // True once any read went past the end of the data or met a malformed code.
   bool failed() const { return failed_; }
-  size_t bits_left() const { return data_.size() * 8 - position_; }
+  std::size_t bit_position() const { return position_; }
+  std::size_t bits_left() const { return data_.size() * 8 - position_; }
 
  private:
-  std::span<const uint8_t> data_;
-  size_t position_ = 0;  // in bits
+  std::span<const std::uint8_t> data_;
+  std::size_t position_ = 0;  // in bits
   bool failed_ = false;
 };
 
-}  // namespace moraine::mediasdk
+}  // namespace moraine

@@ -1,8 +1,8 @@
 #include "bitstream/nal_units.h"
 
-#include <algorithm>
+#include <cstring>
 
-namespace moraine::mediasdk {
+namespace moraine {
 namespace {
 
 // NAL unit types that, after a slice of the current picture, always open the next access unit.
@@ -18,22 +18,40 @@ bool OpensAccessUnit(VideoCodec codec, int type) {
 
 size_t HeaderSize(VideoCodec codec) { return codec == VideoCodec::kH264 ? 1 : 2; }
 
+// Position of the next 00 00 01 at or after `from`, or the stream's size when there is none. Jumps
+// from zero byte to zero byte: most bytes of a coded picture are not zero.
+size_t FindStartCode(std::span<const uint8_t> stream, size_t from) {
+  const size_t size = stream.size();
+  size_t i = from;
+  while (size >= 3 && i <= size - 3) {
+    const void* zero = std::memchr(stream.data() + i, 0, size - 2 - i);
+    if (zero == nullptr) break;
+    i = static_cast<size_t>(static_cast<const uint8_t*>(zero) - stream.data());
+    if (stream[i + 1] == 0 && stream[i + 2] == 1) return i;
+    // A start code cannot begin at i + 1 unless stream[i + 1] is zero.
+    i += stream[i + 1] == 0 ? 1 : 2;
+  }
+  return size;
+}
+
 }  // namespace
 
 std::optional<NalUnit> NextNalUnit(std::span<const uint8_t> stream, size_t from) {
-  std::optional<NalUnit> unit;
-  for (size_t i = std::max<size_t>(from, 2); i < stream.size(); ++i) {
-    if (stream[i] != 0x01 || stream[i - 1] != 0x00 || stream[i - 2] != 0x00) continue;
-    const size_t start_code = (i >= 3 && stream[i - 3] == 0x00) ? i - 3 : i - 2;
-    if (unit) {
-      unit->size = start_code - unit->payload_offset;
-      return unit;
-    }
-    unit = NalUnit{start_code, i + 1, 0};
-    i += 2;  // the next start code cannot begin inside this one
-  }
-  if (unit) unit->size = stream.size() - unit->payload_offset;
+  const size_t start_code = FindStartCode(stream, from);
+  if (start_code == stream.size()) return std::nullopt;
+  NalUnit unit;
+  unit.start_code_offset = (start_code > 0 && stream[start_code - 1] == 0x00) ? start_code - 1 : start_code;
+  unit.payload_offset = start_code + 3;
+  size_t end = FindStartCode(stream, unit.payload_offset);
+  if (end < stream.size() && stream[end - 1] == 0x00) --end;  // the next four-byte start code
+  unit.size = end - unit.payload_offset;
   return unit;
+}
+
+std::span<const uint8_t> PayloadWithoutTrailingZeros(std::span<const uint8_t> stream, const NalUnit& unit) {
+  std::span<const uint8_t> payload = stream.subspan(unit.payload_offset, unit.size);
+  while (!payload.empty() && payload.back() == 0x00) payload = payload.first(payload.size() - 1);
+  return payload;
 }
 
 std::vector<NalUnit> SplitNalUnits(std::span<const uint8_t> stream) {
@@ -104,4 +122,4 @@ AccessUnitBounds FindFirstAccessUnit(VideoCodec codec, std::span<const uint8_t> 
   return bounds;
 }
 
-}  // namespace moraine::mediasdk
+}  // namespace moraine

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-namespace moraine::mediasdk {
+namespace moraine {
 
 enum class VideoCodec { kH264, kHevc };
 
@@ -19,8 +19,13 @@ struct NalUnit {
   size_t size = 0;               // bytes from payload_offset up to the next start code or the end
 };
 
-// The first NAL unit whose start code begins at or after `from`; empty when there is none.
+// The first NAL unit whose 00 00 01 begins at or after `from`; empty when there is none. A zero
+// byte right before the 00 00 01 makes it a four-byte start code.
 std::optional<NalUnit> NextNalUnit(std::span<const uint8_t> stream, size_t from);
+
+// The bytes of `unit` without the zero bytes that end it: a NAL unit never ends in one, they are
+// trailing padding. Empty when the start code has nothing but zeros behind it.
+std::span<const uint8_t> PayloadWithoutTrailingZeros(std::span<const uint8_t> stream, const NalUnit& unit);
 
 // Every NAL unit of `stream` in order; bytes before the first start code belong to none.
 std::vector<NalUnit> SplitNalUnits(std::span<const uint8_t> stream);
@@ -46,4 +51,4 @@ struct AccessUnitBounds {
 // a parameter set, delimiter or prefix NAL unit, or at a slice that is the first of its picture.
 AccessUnitBounds FindFirstAccessUnit(VideoCodec codec, std::span<const uint8_t> stream);
 
-}  // namespace moraine::mediasdk
+}  // namespace moraine

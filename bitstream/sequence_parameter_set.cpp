@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "bitstream/bit_reader.h"
+#include "bitstream/emulation_prevention.h"
+#include "bitstream/hevc_short_term_ref_pic_set.h"
 
-namespace moraine::mediasdk {
+namespace moraine {
 namespace {
 
 // Largest picture side in luma samples that we accept (H.264 and HEVC levels stay far below).
@@ -143,7 +145,7 @@ std::optional<SequenceInfo> ParseH264(BitReader& bits) {
     if (info.chroma_format_idc > 3) return std::nullopt;
     if (info.chroma_format_idc == 3) separate_colour_plane = bits.ReadFlag();
     info.bit_depth_luma = bits.ReadUnsignedExpGolomb() + 8;  // bit_depth_luma_minus8: ue(v)
-    bits.ReadUnsignedExpGolomb();                             // bit_depth_chroma_minus8: ue(v)
+    info.bit_depth_chroma = bits.ReadUnsignedExpGolomb() + 8;  // bit_depth_chroma_minus8: ue(v)
     bits.ReadFlag();  // qpprime_y_zero_transform_bypass_flag
     if (bits.ReadFlag()) {  // seq_scaling_matrix_present_flag
       const int lists = info.chroma_format_idc != 3 ? 8 : 12;
@@ -228,33 +230,13 @@ bool SkipHevcScalingListData(BitReader& bits) {
   return !bits.failed();
 }
 
-// Skips the short-term reference picture sets of an SPS, tracking NumDeltaPocs for the sets that
-// are predicted from their predecessor.
+// Reads the short-term reference picture sets of an SPS; false when one of them is refused.
 bool SkipHevcShortTermRefPicSets(BitReader& bits, uint32_t count) {
-  std::vector<uint32_t> num_delta_pocs(count, 0);
+  ShortTermRefPicSet previous;
   for (uint32_t index = 0; index < count; ++index) {
-    const bool inter_rps_prediction = index != 0 && bits.ReadFlag();  // inter_ref_pic_set_prediction_flag
-    if (inter_rps_prediction) {
-      bits.ReadFlag();               // delta_rps_sign: u(1)
-      bits.ReadUnsignedExpGolomb();  // abs_delta_rps_minus1: ue(v)
-      uint32_t pictures = 0;
-      for (uint32_t j = 0; j <= num_delta_pocs[index - 1]; ++j) {
-        const bool used_by_curr_pic = bits.ReadFlag();              // used_by_curr_pic_flag[j]
-        const bool use_delta = used_by_curr_pic || bits.ReadFlag();  // use_delta_flag[j]
-        if (use_delta) ++pictures;
-      }
-      num_delta_pocs[index] = pictures;
-    } else {
-      const uint32_t negative = bits.ReadUnsignedExpGolomb();  // num_negative_pics: ue(v)
-      const uint32_t positive = bits.ReadUnsignedExpGolomb();  // num_positive_pics: ue(v)
-      if (negative > 16 || positive > 16 || negative + positive > 16) return false;
-      for (uint32_t i = 0; i < negative + positive; ++i) {
-        bits.ReadUnsignedExpGolomb();  // delta_poc_s0/s1_minus1: ue(v)
-        bits.ReadFlag();               // used_by_curr_pic_s0/s1_flag: u(1)
-      }
-      num_delta_pocs[index] = negative + positive;
-    }
-    if (bits.failed() || num_delta_pocs[index] > 16) return false;
+    std::optional<ShortTermRefPicSet> set = ReadShortTermRefPicSet(bits, index, previous);
+    if (!set) return false;
+    previous = std::move(*set);
   }
   return true;
 }
@@ -302,9 +284,10 @@ std::optional<SequenceInfo> ParseHevc(BitReader& bits) {
     if (!ReadCropOffsets(bits, chroma_array_type, 1, info)) return std::nullopt;
   }
   info.bit_depth_luma = bits.ReadUnsignedExpGolomb() + 8;  // bit_depth_luma_minus8: ue(v)
-  bits.ReadUnsignedExpGolomb();                            // bit_depth_chroma_minus8: ue(v)
-  const uint32_t log2_max_poc_lsb = bits.ReadUnsignedExpGolomb() + 4;  // ..._lsb_minus4: ue(v)
-  if (log2_max_poc_lsb > 16) return std::nullopt;
+  info.bit_depth_chroma = bits.ReadUnsignedExpGolomb() + 8;  // bit_depth_chroma_minus8: ue(v)
+  const uint32_t log2_max_poc_lsb_minus4 = bits.ReadUnsignedExpGolomb();  // ue(v)
+  if (log2_max_poc_lsb_minus4 > 12) return std::nullopt;
+  const uint32_t log2_max_poc_lsb = log2_max_poc_lsb_minus4 + 4;
   const bool ordering_for_all_layers = bits.ReadFlag();  // sps_sub_layer_ordering_info_present_flag
   for (uint32_t i = ordering_for_all_layers ? 0 : max_sub_layers_minus1; i <= max_sub_layers_minus1;
        ++i) {
@@ -351,9 +334,10 @@ std::optional<SequenceInfo> ParseSequenceParameterSet(VideoCodec codec,
                                                       std::span<const uint8_t> nal) {
   if (!IsSequenceParameterSet(codec, NalUnitType(codec, nal))) return std::nullopt;
   const size_t header_size = codec == VideoCodec::kH264 ? 1 : 2;
-  const std::vector<uint8_t> rbsp = RemoveEmulationPrevention(nal.subspan(header_size));
+  std::vector<uint8_t> rbsp;
+  RemoveEmulationPrevention(nal.subspan(header_size), EscapeRule::kDecoding, rbsp);
   BitReader bits(rbsp);
   return codec == VideoCodec::kH264 ? ParseH264(bits) : ParseHevc(bits);
 }
 
-}  // namespace moraine::mediasdk
+}  // namespace moraine

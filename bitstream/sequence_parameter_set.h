@@ -9,7 +9,7 @@
 
 #include "bitstream/nal_units.h"
 
-namespace moraine::mediasdk {
+namespace moraine {
 
 struct SequenceInfo {
   uint32_t coded_width = 0;   // luma samples of the decoded picture, before cropping
@@ -28,6 +28,7 @@ struct SequenceInfo {
   bool high_tier = false;         // HEVC general_tier_flag
   uint32_t chroma_format_idc = 1;
   uint32_t bit_depth_luma = 8;
+  uint32_t bit_depth_chroma = 8;
   bool frames_only = true;           // no field or interlaced coding signalled
   uint32_t max_dec_frame_buffering = 0;  // pictures the decoder keeps; 0 when not signalled
 };
@@ -37,4 +38,4 @@ struct SequenceInfo {
 std::optional<SequenceInfo> ParseSequenceParameterSet(VideoCodec codec,
                                                       std::span<const uint8_t> nal);
 
-}  // namespace moraine::mediasdk
+}  // namespace moraine

@@ -4,8 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 
-#include "moraine/mp4/h264_nal_scanner.h"
+#include "bitstream/nal_units.h"
 #include "moraine/mp4/h264_track_feeder.h"
 #include "moraine/mp4/memory_write_target.h"
 #include "moraine/mp4/mp4_output.h"
@@ -19,12 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     moraine::H264TrackFeeder feeder(writer.get(), track);
     // Each unit goes in on its own with its start code, as the conversion passes them; the
     // duration varies with the input so that time-to-sample runs form.
+    const std::span<const std::uint8_t> input(data, size);
     std::size_t from = 0;
-    while (const std::optional<moraine::NalUnitSpan> span = moraine::FindNextNalUnit(data, size, from)) {
-      const std::size_t start = span->begin - 3;
-      const std::uint32_t duration = span->end > span->begin ? data[span->end - 1] * 100u : 0;
-      moraine::h264_write_nal(feeder, data + start, span->end - start, duration);
-      from = span->next;
+    while (const std::optional<moraine::NalUnit> unit = moraine::NextNalUnit(input, from)) {
+      const std::size_t start = unit->payload_offset - 3;
+      const std::span<const std::uint8_t> payload = moraine::PayloadWithoutTrailingZeros(input, *unit);
+      const std::uint32_t duration = payload.empty() ? 0 : payload.back() * 100u;
+      moraine::h264_write_nal(feeder, data + start, unit->payload_offset + payload.size() - start, duration);
+      from = unit->payload_offset + unit->size;
     }
     // And the whole input at once, as one buffer of several units.
     moraine::h264_write_nal(feeder, data, size, 3600);

@@ -10,18 +10,17 @@
 #include "bitstream/nal_units.h"
 #include "bitstream/sequence_parameter_set.h"
 
-using moraine::mediasdk::VideoCodec;
+using moraine::VideoCodec;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> input(data, size);
   for (const VideoCodec codec : {VideoCodec::kH264, VideoCodec::kHevc}) {
-    moraine::mediasdk::FindFirstAccessUnit(codec, input);
-    for (const auto& unit : moraine::mediasdk::SplitNalUnits(input)) {
-      moraine::mediasdk::ParseSequenceParameterSet(codec,
-                                                   input.subspan(unit.payload_offset, unit.size));
+    moraine::FindFirstAccessUnit(codec, input);
+    for (const auto& unit : moraine::SplitNalUnits(input)) {
+      moraine::ParseSequenceParameterSet(codec, input.subspan(unit.payload_offset, unit.size));
     }
     // The whole input as one SPS payload, so that the parsers see every byte pattern.
-    moraine::mediasdk::ParseSequenceParameterSet(codec, input);
+    moraine::ParseSequenceParameterSet(codec, input);
 
     std::vector<uint8_t> copy(data, data + size);
     mfxBitstream bitstream{};

@@ -4,8 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "moraine/driver/parameter_sets/h264_sps_parser.h"
-#include "moraine/driver/parameter_sets/hevc_sps_parser.h"
+#include "bitstream/sequence_parameters.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) {

@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <vector>
 
+#include "bitstream/nal_units.h"
 #include "moraine/mp4/file_write_target.h"
-#include "moraine/mp4/h264_nal_scanner.h"
 #include "moraine/mp4/h264_track_feeder.h"
 #include "moraine/mp4/mp4_output.h"
 #include "moraine/mp4/mp4_writer.h"
@@ -56,20 +57,24 @@ int main(int argc, char** argv) {
     // Hand on every unit known to be complete: followed by a start code, or the input's end.
     std::size_t from = 0;
     std::size_t keep_from = filled;
-    while (const std::optional<moraine::NalUnitSpan> span = moraine::FindNextNalUnit(buffer.data(), filled, from)) {
-      if (span->next == filled && !at_end) {
-        keep_from = span->begin - 3;
+    const std::span<const std::uint8_t> stream(buffer.data(), filled);
+    while (const std::optional<moraine::NalUnit> unit = moraine::NextNalUnit(stream, from)) {
+      const std::size_t unit_end = unit->payload_offset + unit->size;
+      const std::size_t start = unit->payload_offset - 3;
+      if (unit_end == filled && !at_end) {
+        keep_from = start;
         break;
       }
-      if (span->end > span->begin && IsPassedOn(buffer[span->begin] & 0x1F)) {
-        const std::size_t start = span->begin - 3;
-        const int type = buffer[span->begin] & 0x1F;
-        if (moraine::h264_write_nal(feeder, buffer.data() + start, span->end - start,
+      const std::span<const std::uint8_t> payload = moraine::PayloadWithoutTrailingZeros(stream, *unit);
+      if (!payload.empty() && IsPassedOn(payload[0] & 0x1F)) {
+        const int type = payload[0] & 0x1F;
+        const std::size_t end = unit->payload_offset + payload.size();
+        if (moraine::h264_write_nal(feeder, buffer.data() + start, end - start,
                                     type >= 7 ? 0 : kPictureDuration) != 0) {
           ++failures;
         }
       }
-      from = span->next;
+      from = unit_end;
     }
     if (at_end) keep_from = filled;
     std::memmove(buffer.data(), buffer.data() + keep_from, filled - keep_from);

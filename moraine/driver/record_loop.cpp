@@ -5,11 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "bitstream/sequence_parameters.h"
 #include "moraine/driver/anonymizer_options.h"
 #include "moraine/driver/encoded_frame_cutter.h"
 #include "moraine/driver/info_record.h"
-#include "moraine/driver/parameter_sets/h264_sps_parser.h"
-#include "moraine/driver/parameter_sets/hevc_sps_parser.h"
 #include "moraine/driver/privacy_path.h"
 #include "moraine/driver/video_payload.h"
 #include "moraine/mp4/h264_track_feeder.h"

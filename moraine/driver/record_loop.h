@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bitstream/sequence_parameters.h"
 #include "moraine/driver/audio_decoder.h"
 #include "moraine/driver/cairn_reader.h"
 #include "moraine/driver/codec_table.h"
@@ -19,7 +20,6 @@
 #include "moraine/driver/media_modules.h"
 #include "moraine/driver/output_file_chain.h"
 #include "moraine/driver/parameter_set_store.h"
-#include "moraine/driver/parameter_sets/sequence_parameters.h"
 #include "moraine/driver/progress_line.h"
 #include "moraine/driver/video_encoder_stage.h"
 #include "moraine/driver/video_pipeline.h"

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 
+#include "bitstream/bit_reader.h"
+#include "bitstream/bit_writer.h"
 #include "bitstream/emulation_prevention.h"
-#include "bitstream/rbsp_bits.h"
-#include "moraine/driver/parameter_sets/h264_sps_parser.h"
-#include "moraine/mp4/h264_nal_scanner.h"
+#include "bitstream/nal_units.h"
+#include "bitstream/sequence_parameters.h"
 
 namespace moraine {
 
@@ -31,14 +33,13 @@ struct LeadingFields {
 
 std::optional<LeadingFields> ReadLeadingFields(const std::vector<std::uint8_t>& rbsp,
                                                std::size_t fixed_bytes, int count) {
-  RbspBitReader reader(rbsp.data(), rbsp.size());
-  for (std::size_t i = 0; i < fixed_bytes * 8; ++i) reader.ReadBit();
+  BitReader reader(rbsp);
+  reader.SkipBits(fixed_bytes * 8);
   LeadingFields fields;
   for (int i = 0; i < count; ++i) {
-    const std::optional<std::uint32_t> value = reader.ReadUnsignedExpGolomb();
-    if (!value) return std::nullopt;
-    fields.values[static_cast<std::size_t>(i)] = *value;
+    fields.values[static_cast<std::size_t>(i)] = reader.ReadUnsignedExpGolomb();
   }
+  if (reader.failed()) return std::nullopt;
   fields.rest_bit = reader.bit_position();
   return fields;
 }
@@ -51,7 +52,7 @@ void WriteWithFields(const std::vector<std::uint8_t>& rbsp, std::size_t fixed_by
   RbspBitWriter writer(out);
   for (std::size_t i = 0; i < fixed_bytes; ++i) writer.WriteBits(i < rbsp.size() ? rbsp[i] : 0, 8);
   for (int i = 0; i < count; ++i) writer.WriteUnsignedExpGolomb(values[i]);
-  writer.CopyTrailingBits(rbsp.data(), rbsp.size(), rest_bit);
+  writer.CopyTrailingBits(rbsp, rest_bit);
 }
 
 }  // namespace
@@ -61,18 +62,20 @@ H264TrackFeeder::H264TrackFeeder(Mp4Writer* writer, int track) : writer_(writer)
 int H264TrackFeeder::WriteNalUnits(const std::uint8_t* buffer, std::size_t size,
                                    std::uint32_t duration) {
   if (buffer == nullptr) return kMp4BadArgument;
+  const std::span<const std::uint8_t> stream(buffer, size);
   int status = kMp4Ok;
   std::size_t from = 0;
   while (status == kMp4Ok) {
-    const std::optional<NalUnitSpan> span = FindNextNalUnit(buffer, size, from);
-    if (!span) break;
-    from = span->next;
-    if (span->end == span->begin) {
+    const std::optional<NalUnit> unit = NextNalUnit(stream, from);
+    if (!unit) break;
+    from = unit->payload_offset + unit->size;
+    const std::span<const std::uint8_t> payload = PayloadWithoutTrailingZeros(stream, *unit);
+    if (payload.empty()) {
       status = kMp4BadArgument;  // nothing left of the unit once its zeros are removed
       break;
     }
-    if ((buffer[span->begin] & 0x1F) == kNalAccessUnitDelimiter) break;
-    status = HandleUnit(buffer + span->begin, span->end - span->begin, duration);
+    if ((payload[0] & 0x1F) == kNalAccessUnitDelimiter) break;
+    status = HandleUnit(payload.data(), payload.size(), duration);
   }
   return status;
 }
@@ -87,11 +90,12 @@ int H264TrackFeeder::HandleUnit(const std::uint8_t* unit, std::size_t size,
       return HandleSlice(unit, size, nal_type, duration);
     case kNalSps:
     case kNalPps:
-      if (!RemoveEmulationPrevention(unit, size, rbsp_)) return kMp4BadArgument;
+      if (!RemoveEmulationPrevention({unit, size}, EscapeRule::kReversible, rbsp_)) return kMp4BadArgument;
       return nal_type == kNalSps ? HandleSps() : HandlePps();
     default:
       // Other units (SEI, ...) have no place in the track.
-      return RemoveEmulationPrevention(unit, size, rbsp_) ? kMp4Ok : kMp4BadArgument;
+      return RemoveEmulationPrevention({unit, size}, EscapeRule::kReversible, rbsp_) ? kMp4Ok
+                                                                                      : kMp4BadArgument;
   }
 }
 
@@ -109,7 +113,7 @@ int H264TrackFeeder::HandleSps() {
   const auto new_id = static_cast<std::uint32_t>(slot);
   WriteWithFields(rbsp_, 4, &new_id, 1, fields->rest_bit, rewritten_);
   escaped_.clear();
-  AppendWithEmulationPrevention(rewritten_.data(), rewritten_.size(), escaped_);
+  AppendWithEmulationPrevention(rewritten_, escaped_);
   if (added) {
     const SequenceParameters parameters = ParseH264Sps(escaped_.data(), escaped_.size());
     sps_width_[static_cast<std::size_t>(slot)] = parameters.width;
@@ -141,7 +145,7 @@ int H264TrackFeeder::HandlePps() {
   values[0] = static_cast<std::uint32_t>(slot);
   WriteWithFields(rbsp_, 1, values, 2, fields->rest_bit, rewritten_);
   escaped_.clear();
-  AppendWithEmulationPrevention(rewritten_.data(), rewritten_.size(), escaped_);
+  AppendWithEmulationPrevention(rewritten_, escaped_);
   const int status =
       MP4E_add_pps(writer_, track_, escaped_.data(), static_cast<int>(escaped_.size()));
   if (status != kMp4Ok) return status;
@@ -151,7 +155,7 @@ int H264TrackFeeder::HandlePps() {
 
 int H264TrackFeeder::HandleSlice(const std::uint8_t* unit, std::size_t size, int nal_type,
                                  std::uint32_t duration) {
-  const std::optional<bool> escaping_is_canonical = CheckEmulationPrevention(unit, size);
+  const std::optional<bool> escaping_is_canonical = CheckEmulationPrevention({unit, size});
   if (!escaping_is_canonical) return kMp4BadArgument;
   if (waiting_for_sps_) return kMp4BadArgument;
   if (nal_type == kNalSliceIdr) waiting_for_idr_ = false;
@@ -159,7 +163,7 @@ int H264TrackFeeder::HandleSlice(const std::uint8_t* unit, std::size_t size, int
 
   // first_mb_in_slice: ue(v), slice_type: ue(v), pic_parameter_set_id: ue(v). They lie within
   // the first bytes, so only those are unescaped to read them.
-  RemoveEmulationPrevention(unit, std::min(size, kSliceHeaderPrefix), rbsp_);
+  RemoveEmulationPrevention({unit, std::min(size, kSliceHeaderPrefix)}, EscapeRule::kReversible, rbsp_);
   const std::optional<LeadingFields> fields = ReadLeadingFields(rbsp_, 1, 3);
   if (!fields || fields->values[2] >= kPpsSlots) return kMp4BadArgument;
   const int pps_slot = id_map_[kSpsSlots + fields->values[2]];
@@ -169,11 +173,11 @@ int H264TrackFeeder::HandleSlice(const std::uint8_t* unit, std::size_t size, int
     // Nothing changes: unescaping, rewriting and escaping again would give these very bytes.
     escaped_.insert(escaped_.end(), unit, unit + size);
   } else {
-    RemoveEmulationPrevention(unit, size, rbsp_);
+    RemoveEmulationPrevention({unit, size}, EscapeRule::kReversible, rbsp_);
     const std::uint32_t values[3] = {fields->values[0], fields->values[1],
                                      static_cast<std::uint32_t>(pps_slot)};
     WriteWithFields(rbsp_, 1, values, 3, fields->rest_bit, rewritten_);
-    AppendWithEmulationPrevention(rewritten_.data(), rewritten_.size(), escaped_);
+    AppendWithEmulationPrevention(rewritten_, escaped_);
   }
   const std::size_t unit_size = escaped_.size() - 4;
   if (unit_size > 0xFFFFFFFBu) return kMp4BadArgument;

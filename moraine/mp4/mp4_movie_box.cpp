@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "moraine/driver/parameter_sets/h264_sps_parser.h"
+#include "bitstream/sequence_parameters.h"
 #include "moraine/mp4/box_builder.h"
 #include "moraine/mp4/mp4_track.h"
 

@@ -14,7 +14,7 @@
 
 #include "moraine/driver/cairn_reader.h"
 #include "moraine/driver/converter.h"
-#include "tests/driver/parameter_sets/nal_unit_writer.h"
+#include "tests/bitstream/nal_unit_writer.h"
 #include "tests/driver/recording_builder.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"

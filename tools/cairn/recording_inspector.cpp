@@ -2,10 +2,9 @@
 
 #include <ctime>
 
+#include "bitstream/sequence_parameters.h"
 #include "moraine/driver/codec_table.h"
 #include "moraine/driver/info_record.h"
-#include "moraine/driver/parameter_sets/h264_sps_parser.h"
-#include "moraine/driver/parameter_sets/hevc_sps_parser.h"
 #include "moraine/driver/video_payload.h"
 #include "tools/cairn/nal_unit_names.h"
 

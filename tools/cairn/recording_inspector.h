@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "bitstream/sequence_parameters.h"
 #include "moraine/driver/cairn_reader.h"
-#include "moraine/driver/parameter_sets/sequence_parameters.h"
 #include "tools/cairn/info_payload_summary.h"
 
 namespace moraine::cairn {

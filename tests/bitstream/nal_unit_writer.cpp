@@ -1,4 +1,4 @@
-#include "tests/driver/parameter_sets/nal_unit_writer.h"
+#include "tests/bitstream/nal_unit_writer.h"
 
 #include <bit>
 #include <utility>

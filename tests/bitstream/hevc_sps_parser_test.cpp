@@ -1,4 +1,4 @@
-#include "moraine/driver/parameter_sets/hevc_sps_parser.h"
+#include "bitstream/sequence_parameters.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/driver/parameter_sets/nal_unit_writer.h"
-#include "tests/driver/parameter_sets/sps_test_format.h"
+#include "tests/bitstream/nal_unit_writer.h"
+#include "tests/bitstream/sps_test_format.h"
 
 namespace moraine {
 namespace {
@@ -195,14 +195,13 @@ TEST(SpsHevcTest, OtherNalUnitTypesKeepThePreviousSize) {
   EXPECT_EQ(Parse({}, previous), "640x360 sar 1:1");
 }
 
-TEST(SpsHevcTest, TruncatedSpsReadsAsZerosFromItsEnd) {
+TEST(SpsHevcTest, TruncatedSpsGivesNoSize) {
   const std::vector<std::uint8_t>& full = kRealSps[0].nal;
   const SequenceParameters previous = {.width = 640, .height = 360};
   EXPECT_EQ(Parse({full.begin(), full.begin() + 2}, previous), "0x0 sar 1:1");
-  // Cut after six bits of aspect_ratio_idc 14 (00001110): the missing bits read as zeros,
-  // giving 12 (00001100), the table's 64:33.
+  // Cut after six bits of aspect_ratio_idc.
   const std::vector<std::uint8_t>& table_aspect = kRealSps[2].nal;
-  EXPECT_EQ(Parse({table_aspect.begin(), table_aspect.begin() + 30}), "1280x720 sar 64:33");
+  EXPECT_EQ(Parse({table_aspect.begin(), table_aspect.begin() + 30}), "0x0 sar 1:1");
 }
 
 struct ConformanceWindow {
@@ -241,7 +240,7 @@ TEST(SpsHevcTest, ConformanceWindowInChromaUnits) {
       {1, 968, 544, {0, 4, 0, 2}, "960x540 sar 1:1"},
       {2, 1280, 720, {1, 3, 2, 2}, "1272x716 sar 1:1"},
       {3, 1280, 720, {0, 3, 0, 5}, "1277x715 sar 1:1"},
-      {1, 1280, 720, {0, 0, 180, 180}, "1280x0 sar 1:1"},  // nothing left to show
+      {1, 1280, 720, {0, 0, 180, 180}, "0x0 sar 1:1"},  // nothing left to show: no size
   };
   for (const ConformanceWindow& window : windows) {
     NalUnitWriter writer = SpsUpToReferenceSets(4, window);
@@ -250,27 +249,33 @@ TEST(SpsHevcTest, ConformanceWindowInChromaUnits) {
   }
 }
 
-TEST(SpsHevcTest, HostileCountsEndWithTheData) {
-  // Billions of sets, the first with billions of pictures.
-  NalUnitWriter sets = SpsUpToReferenceSets(4);
-  sets.Ue(0xFFFFFFFE).Ue(0xFFFFFFFE).Ue(0xFFFFFFFE).Ue(0).U(1, 1).Ue(0).U(1, 1);
-  EXPECT_EQ(Parse(sets.Finish()), "1280x720 sar 1:1");
+// Counts beyond what a decoded picture buffer holds are refused before anything is read for them.
+TEST(SpsHevcTest, HostileCountsGiveNoSize) {
+  // An explicit set of billions of pictures.
+  NalUnitWriter pictures = SpsUpToReferenceSets(4);
+  pictures.Ue(1).Ue(0xFFFFFFFE).Ue(0);
 
-  // Sets that each predict one picture more than the last, until the data ends.
+  // Sets that each predict one picture more than the last, until there are 17.
   NalUnitWriter growing = SpsUpToReferenceSets(4);
-  growing.Ue(0xFFFFFFFE).Ue(1).Ue(0).Ue(0).U(1, 0);  // set 0: one picture, unused
-  for (int i = 1; i < 200; ++i) {
+  growing.Ue(64).Ue(1).Ue(0).Ue(0).U(1, 0);  // set 0: one picture, unused
+  for (int i = 1; i < 64; ++i) {
     growing.U(1, 1).U(1, 1).Ue(0);  // predicted, shifted by -1
     for (int j = 0; j <= i; ++j) {
       growing.U(1, 1);  // used_by_curr_pic_flag[j]
     }
   }
-  EXPECT_EQ(Parse(growing.Finish()), "1280x720 sar 1:1");
 
-  // Billions of long-term pictures with a picture order count field of 2^32 + 2 bits.
-  NalUnitWriter long_term = SpsUpToReferenceSets(0xFFFFFFFE);
-  long_term.Ue(0).U(1, 1).Ue(0xFFFFFFFE).U(32, 0xFFFFFFFF);
-  EXPECT_EQ(Parse(long_term.Finish()), "1280x720 sar 1:1");
+  // Billions of long-term pictures.
+  NalUnitWriter long_term = SpsUpToReferenceSets(4);
+  long_term.Ue(0).U(1, 1).Ue(0xFFFFFFFE).U(8, 0).U(1, 0);
+
+  // A picture order count of 2^32 + 1 bits, which must not wrap around to one bit.
+  NalUnitWriter order_count = SpsUpToReferenceSets(0xFFFFFFFD);
+  order_count.Ue(0).U(1, 0).U(1, 0).U(1, 0).U(1, 0);  // no sets, no long-term, mvp, smoothing, VUI
+
+  for (const NalUnitWriter* writer : {&pictures, &growing, &long_term, &order_count}) {
+    EXPECT_EQ(Parse(writer->Finish()), "0x0 sar 1:1");
+  }
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "moraine/driver/parameter_sets/sequence_parameters.h"
+#include "bitstream/sequence_parameters.h"
 
 namespace moraine::testing {
 

@@ -1,4 +1,4 @@
-#include "moraine/driver/parameter_sets/h264_sps_parser.h"
+#include "bitstream/sequence_parameters.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/driver/parameter_sets/nal_unit_writer.h"
-#include "tests/driver/parameter_sets/sps_test_format.h"
+#include "tests/bitstream/nal_unit_writer.h"
+#include "tests/bitstream/sps_test_format.h"
 
 namespace moraine {
 namespace {
@@ -191,7 +191,7 @@ TEST(SpsH264Test, SeparateColourPlanesCropInLumaSamples) {
       .Ue(3)         // chroma_format_idc: 4:4:4
       .U(1, 1)       // separate_colour_plane_flag: ChromaArrayType 0
       .Ue(2)         // bit_depth_luma_minus8
-      .Ue(2)         // bit_depth_chroma_minus8
+      .Ue(1)         // bit_depth_chroma_minus8
       .U(1, 0)       // qpprime_y_zero_transform_bypass_flag
       .U(1, 1);      // seq_scaling_matrix_present_flag: twelve lists for 4:4:4
   for (int i = 0; i < 12; ++i) {
@@ -201,7 +201,13 @@ TEST(SpsH264Test, SeparateColourPlanesCropInLumaSamples) {
       .Ue(0)     // log2_max_frame_num_minus4
       .Ue(2);    // pic_order_cnt_type
   WriteSizeCropAndAspect(writer, 39, 29, {.left = 1, .right = 2, .top = 3, .bottom = 4});
-  EXPECT_EQ(Parse(writer.Finish()), "637x473 sar 4:3");
+  const std::vector<std::uint8_t> nal = writer.Finish();
+  EXPECT_EQ(Parse(nal), "637x473 sar 4:3");
+  // The format that the MP4 writer's avcC declares.
+  const SequenceParameters format = ParseH264Sps(nal.data(), nal.size());
+  EXPECT_EQ(format.chroma_format_idc, 3u);
+  EXPECT_EQ(format.bit_depth_luma_minus8, 2u);
+  EXPECT_EQ(format.bit_depth_chroma_minus8, 1u);
 }
 
 TEST(SpsH264Test, SkipsThePictureOrderCountCycleWithEscapedZeros) {
@@ -226,28 +232,25 @@ TEST(SpsH264Test, SkipsThePictureOrderCountCycleWithEscapedZeros) {
   EXPECT_EQ(Parse(nal), "1280x720 sar 4:3");
 }
 
-TEST(SpsH264Test, CropOfTheWholePictureGivesZero) {
+// Crops that leave nothing to show, also those whose sum or product passes 2^32 and would wrap
+// around into a small crop, make the SPS unusable: no size.
+TEST(SpsH264Test, CropOfTheWholePictureGivesNoSize) {
   NalUnitWriter base({0x67});
   base.U(8, 66).U(8, 0).U(8, 30).Ue(0).Ue(0).Ue(2);  // Baseline up to pic_order_cnt_type
-  NalUnitWriter whole = base;
-  WriteSizeCropAndAspect(whole, 21, 17, {.left = 100, .right = 76, .top = 1, .bottom = 1});
-  EXPECT_EQ(Parse(whole.Finish()), "0x284 sar 4:3");
-  // Offsets whose sum or product passes 2^32 do not wrap around into a small crop.
-  NalUnitWriter huge = base;
-  WriteSizeCropAndAspect(huge, 21, 17, {.left = 0xFFFFFFFE, .right = 3, .top = 0x80000000});
-  EXPECT_EQ(Parse(huge.Finish()), "0x0 sar 4:3");
+  for (const Crop& crop : {Crop{.left = 100, .right = 76, .top = 1, .bottom = 1},
+                           Crop{.left = 0xFFFFFFFE, .right = 3, .top = 0x80000000}}) {
+    NalUnitWriter writer = base;
+    WriteSizeCropAndAspect(writer, 21, 17, crop);
+    EXPECT_EQ(Parse(writer.Finish()), "0x0 sar 1:1");
+  }
 }
 
-TEST(SpsH264Test, TruncatedSpsReadsAsZerosFromItsEnd) {
+TEST(SpsH264Test, TruncatedOrHostileSpsGivesNoSize) {
   const std::vector<std::uint8_t>& full = kRealSps[0].nal;
-  // Cut before vui_parameters_present_flag: the size is whole, the ratio is the default.
-  EXPECT_EQ(Parse({full.begin(), full.begin() + 11}), "1920x1080 sar 1:1");
-  // Nothing but zeros: one macroblock wide, one field pair high.
-  EXPECT_EQ(Parse({full.begin(), full.begin() + 1}), "16x32 sar 1:1");
-  EXPECT_EQ(Describe(ParseH264Sps(nullptr, 0)), "16x32 sar 1:1");
-}
+  EXPECT_EQ(Parse({full.begin(), full.begin() + 11}), "0x0 sar 1:1");  // cut before the VUI
+  EXPECT_EQ(Parse({full.begin(), full.begin() + 1}), "0x0 sar 1:1");
+  EXPECT_EQ(Describe(ParseH264Sps(nullptr, 0)), "0x0 sar 1:1");
 
-TEST(SpsH264Test, HostileCycleCountEndsWithTheData) {
   NalUnitWriter writer({0x67});
   writer.U(8, 77).U(8, 0).U(8, 31).Ue(0).Ue(0)
       .Ue(1)            // pic_order_cnt_type
@@ -255,8 +258,7 @@ TEST(SpsH264Test, HostileCycleCountEndsWithTheData) {
       .Se(0)            // offset_for_non_ref_pic
       .Se(0)            // offset_for_top_to_bottom_field
       .Ue(0xFFFFFFFE);  // num_ref_frames_in_pic_order_cnt_cycle, and no offsets follow
-  const std::vector<std::uint8_t> nal = writer.Finish();
-  EXPECT_EQ(Parse(nal), "16x32 sar 1:1");
+  EXPECT_EQ(Parse(writer.Finish()), "0x0 sar 1:1");
 }
 
 }  // namespace

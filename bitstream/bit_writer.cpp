@@ -1,24 +1,6 @@
-#include "bitstream/rbsp_bits.h"
+#include "bitstream/bit_writer.h"
 
 namespace moraine {
-
-std::uint32_t RbspBitReader::ReadBit() {
-  const std::size_t byte = position_ / 8;
-  std::uint32_t bit = 0;
-  if (byte < size_) bit = (data_[byte] >> (7 - position_ % 8)) & 1u;
-  ++position_;
-  return bit;
-}
-
-std::optional<std::uint32_t> RbspBitReader::ReadUnsignedExpGolomb() {
-  int leading_zeros = 0;
-  while (ReadBit() == 0) {
-    if (++leading_zeros > 31) return std::nullopt;
-  }
-  std::uint64_t suffix = 0;
-  for (int i = 0; i < leading_zeros; ++i) suffix = (suffix << 1) | ReadBit();
-  return static_cast<std::uint32_t>((std::uint64_t{1} << leading_zeros) - 1 + suffix);
-}
 
 void RbspBitWriter::WriteBit(std::uint32_t bit) {
   if (free_bits_ == 0) {
@@ -41,11 +23,10 @@ void RbspBitWriter::WriteUnsignedExpGolomb(std::uint32_t value) {
   for (int i = bits; i >= 0; --i) WriteBit(static_cast<std::uint32_t>(code >> i) & 1u);
 }
 
-void RbspBitWriter::CopyTrailingBits(const std::uint8_t* data, std::size_t size,
-                                     std::size_t bit_position) {
-  std::size_t end_bit = size * 8;
-  if (size > 0) {
-    const std::uint8_t last = data[size - 1];
+void RbspBitWriter::CopyTrailingBits(std::span<const std::uint8_t> data, std::size_t bit_position) {
+  std::size_t end_bit = data.size() * 8;
+  if (!data.empty()) {
+    const std::uint8_t last = data.back();
     int trailing_zeros = 0;
     while (trailing_zeros < 7 && ((last >> trailing_zeros) & 1u) == 0) ++trailing_zeros;
     end_bit -= static_cast<std::size_t>(trailing_zeros);

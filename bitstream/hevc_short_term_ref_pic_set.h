@@ -5,9 +5,10 @@
 // that set has pictures, so each set's delta picture order counts are derived and kept.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
-#include "moraine/driver/parameter_sets/bit_reader.h"
+#include "bitstream/bit_reader.h"
 
 namespace moraine {
 
@@ -19,9 +20,9 @@ struct ShortTermRefPicSet {
 };
 
 // Reads st_ref_pic_set(`index`) of an SPS. `previous` is set `index` - 1, the only set an SPS set
-// can be predicted from; it is ignored for set 0. Reading stops at the end of the data, so the
-// sets stay as small as the bits that describe them.
-ShortTermRefPicSet ReadShortTermRefPicSet(BitReader& reader, std::uint32_t index,
-                                          const ShortTermRefPicSet& previous);
+// can be predicted from; it is ignored for set 0. Empty when the data ends or the set holds more
+// than 16 pictures (no decoded picture buffer holds more).
+std::optional<ShortTermRefPicSet> ReadShortTermRefPicSet(BitReader& reader, std::uint32_t index,
+                                                         const ShortTermRefPicSet& previous);
 
 }  // namespace moraine
