@@ -1,5 +1,6 @@
 #include "mediacommon/surface_pool.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -14,8 +15,8 @@ std::unique_ptr<SurfacePool> SurfacePool::Create(const mfxFrameInfo& info, std::
   pool->count_ = count;
   pool->luma_bytes_ = pitch * rows;
   pool->surface_bytes_ = pitch * rows * 12 / 8;
-  // Value-initialised arrays: zero pixels and zero-filled surface records.
-  pool->memory_.reset(new (std::nothrow) std::uint8_t[pool->surface_bytes_ * count]());
+  // Zero pixels and zero-filled surface records.
+  pool->memory_.reset(static_cast<std::uint8_t*>(std::calloc(count, pool->surface_bytes_)));
   pool->surfaces_.reset(new (std::nothrow) mfxFrameSurface1[count]());
   if (!pool->memory_ || !pool->surfaces_) return nullptr;
 
@@ -29,6 +30,8 @@ std::unique_ptr<SurfacePool> SurfacePool::Create(const mfxFrameInfo& info, std::
   }
   return pool;
 }
+
+void SurfacePool::MemoryRelease::operator()(std::uint8_t* memory) const { std::free(memory); }
 
 int SurfacePool::FindFreeSurface() const {
   for (int i = 0; i < count_; ++i) {

@@ -37,7 +37,11 @@ class SurfacePool {
   std::uint16_t count_ = 0;
   std::size_t luma_bytes_ = 0;
   std::size_t surface_bytes_ = 0;
-  std::unique_ptr<std::uint8_t[]> memory_;
+  struct MemoryRelease {
+    void operator()(std::uint8_t* memory) const;
+  };
+  // From calloc: the system hands out zeroed pages, and a surface the SDK never uses costs no memory.
+  std::unique_ptr<std::uint8_t[], MemoryRelease> memory_;
   std::unique_ptr<mfxFrameSurface1[]> surfaces_;
 };
 

@@ -2,8 +2,10 @@
 
 #include "moraine/driver/converter.h"
 #include "moraine/driver/program_console.h"
+#include "platform/memory_reuse.h"
 
 int main(int argc, char** argv) {
+  moraine::platform::KeepFreedBlocksForReuse();
   moraine::ProgramConsole console;
   console.Print("CAIRN to mp4 conversion\n");
   if (argc != 3) {
