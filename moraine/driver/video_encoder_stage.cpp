@@ -1,5 +1,6 @@
 #include "moraine/driver/video_encoder_stage.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <utility>
@@ -14,13 +15,15 @@ void ReportFailure(const char* what) {
 
 }  // namespace
 
-VideoEncoderStage::VideoEncoderStage(VideoPipeline& pipeline, Writer writer)
-    : pipeline_(pipeline), writer_(std::move(writer)), thread_([this] { Work(); }) {}
+VideoEncoderStage::VideoEncoderStage(VideoPipeline& pipeline, Writer writer, std::size_t depth)
+    : pipeline_(pipeline), writer_(std::move(writer)), depth_(std::max<std::size_t>(depth, 1)), thread_([this] {
+        Work();
+      }) {}
 
 VideoEncoderStage::~VideoEncoderStage() {
   {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !job_.has_value(); });
+    changed_.wait(lock, [this] { return jobs_.empty(); });
     stopping_ = true;
   }
   changed_.notify_all();
@@ -31,35 +34,36 @@ void VideoEncoderStage::Submit(DecodedPicture picture, std::uint64_t duration) {
   if (failed_) return;  // the conversion is stopping; the picture's block goes with it
   {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !job_.has_value(); });
-    job_.emplace(Job{std::move(picture), duration});
+    changed_.wait(lock, [this] { return jobs_.size() < depth_; });
+    jobs_.push_back(Job{std::move(picture), duration});
   }
   changed_.notify_all();
 }
 
 void VideoEncoderStage::Wait() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !job_.has_value(); });
+  changed_.wait(lock, [this] { return jobs_.empty(); });
 }
 
 void VideoEncoderStage::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return stopping_ || job_.has_value(); });
-    if (!job_) return;  // stopping with nothing left to do
+    changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+    if (jobs_.empty()) return;  // stopping with nothing left to do
+    // Submit only appends, so the front job stays where it is while the lock is open.
+    Job& job = jobs_.front();
     lock.unlock();
-    // The job stays in place until written, so that Submit and Wait see the stage as busy.
-    EncodeJob();
+    EncodeJob(job);
     lock.lock();
-    job_.reset();  // releases the picture's block
+    jobs_.pop_front();  // releases the picture's block
     changed_.notify_all();
   }
 }
 
-void VideoEncoderStage::EncodeJob() {
+void VideoEncoderStage::EncodeJob(Job& job) {
   if (failed_) return;
   try {
-    writer_(pipeline_.Encode(&job_->picture), job_->duration);
+    writer_(pipeline_.Encode(&job.picture), job.duration);
     return;
   } catch (const std::exception& exception) {
     ReportFailure(exception.what());  // inside the handler: what() dies with the exception

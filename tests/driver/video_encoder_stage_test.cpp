@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+#include <vector>
 #include <new>
 #include <string>
 
@@ -51,6 +55,36 @@ TEST(VideoEncoderStage, AnExceptionWhileWritingStopsTheStageWithAMessage) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.message);
     EXPECT_EQ(calls, c.failing_call == 0 ? 5 : c.failing_call);
   }
+}
+
+DecodedPicture SmallPicture() { return {std::make_unique<std::uint8_t[]>(24), 24, 4, 4}; }
+
+// The record loop may run one picture ahead of the encoder; every picture still reaches the file,
+// in order, also when the stage is destroyed with pictures waiting.
+TEST(VideoEncoderStage, TakesAPictureAheadAndWritesAllInOrderUntilShutdown) {
+  VideoPipeline pipeline(TarnEntryPoints{}, FellEntryPoints{nullptr, Encode, TakeEncoded, nullptr});
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> release_sent = false;
+  std::vector<std::uint64_t> written;
+  {
+    VideoEncoderStage stage(pipeline, [&](std::span<const std::uint8_t>, std::uint64_t duration) {
+      released.wait();
+      written.push_back(duration);
+    });
+    stage.Submit(SmallPicture(), 1);
+    // Without room for a waiting picture this Submit would block until the release below.
+    std::thread releaser([&] {
+      std::this_thread::sleep_for(std::chrono::seconds(2));
+      release_sent = true;
+      release.set_value();
+    });
+    stage.Submit(SmallPicture(), 2);
+    EXPECT_FALSE(release_sent) << "the second picture waited for the first to be written";
+    for (std::uint64_t duration = 3; duration <= 6; ++duration) stage.Submit(SmallPicture(), duration);
+    releaser.join();
+  }
+  EXPECT_EQ(written, (std::vector<std::uint64_t>{1, 2, 3, 4, 5, 6}));
 }
 
 }  // namespace
