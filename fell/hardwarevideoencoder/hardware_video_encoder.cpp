@@ -153,10 +153,9 @@ std::int32_t CHardwareVideoEncoder::EncodeFrame(const std::uint8_t* picture, std
     MORAINE_REPORT_STATUS(MFX_ERR_MEMORY_ALLOC);
     return MFX_ERR_MEMORY_ALLOC;
   }
-  mfxFrameSurface1* surface = surfaces_->Surface(index);
-  mfxStatus status = CopyPictureIntoSurface(*surface, picture, size);
+  mfxStatus status = PrepareInputSurface(*surfaces_->Surface(index), picture, size, input_surface_);
   if (status == MFX_ERR_NONE) {
-    status = SubmitUntilAccepted(surface);
+    status = SubmitUntilAccepted(&input_surface_);
     if (status >= MFX_ERR_NONE) {
       status = session_.SyncOperation(sync_point_, kSyncTimeoutMilliseconds);
       if (status < MFX_ERR_NONE) return FailCall(status, __FILE__, __LINE__);

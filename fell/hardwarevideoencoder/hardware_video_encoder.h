@@ -49,6 +49,9 @@ class CHardwareVideoEncoder {
   void TakeOutputCopy();
 
   std::unique_ptr<mediacommon::SurfacePool> surfaces_;
+  // The surface handed to the encoder for the current picture: a pool surface's description whose
+  // planes may point into the caller's picture (see PrepareInputSurface).
+  mfxFrameSurface1 input_surface_{};
   std::unique_ptr<MFXVideoENCODE> encode_;
   MFXVideoSession session_;
   mfxVideoParam video_parameters_{};

@@ -1,6 +1,7 @@
 #pragma once
 
-// Copies a packed NV12 picture into an SDK input surface.
+// Brings a packed NV12 picture into an SDK input surface: in place where the picture's block covers
+// what the surface declares, else by copying it into a surface of the pool.
 
 #include <mfx/mfxstructures.h>
 
@@ -12,10 +13,17 @@ namespace moraine::fell {
 // width × height × 3 / 2.
 std::uint64_t PackedPictureSize(const mfxFrameInfo& info);
 
-// Copies `picture` (rows of crop-width bytes without padding: the luma rows, then half as many rows
-// of interleaved chroma) into the crop rectangle of `surface`. Returns MFX_ERR_MORE_DATA, copying
-// nothing, for a null picture or a size of 0 (a request to flush the encoder), MFX_ERR_NOT_ENOUGH_BUFFER,
-// copying nothing, when `size` is below PackedPictureSize, else MFX_ERR_NONE.
-mfxStatus CopyPictureIntoSurface(mfxFrameSurface1& surface, const std::uint8_t* picture, std::int32_t size);
+// Fills `submitted` with the surface to encode `picture` from: the description of `pool_surface`,
+// whose planes point into the picture itself where the SDK may read them there. The SDK may read
+// every row the surface declares (Info.Height rows of luma, half as many of chroma) at a pitch of at
+// least Info.Width, so a plane is read in place only when the picture starts at the crop origin,
+// its width is such a pitch and its `size` bytes hold all those rows; a plane that is not is copied
+// into the crop rectangle of `pool_surface`. `picture` holds rows of crop-width bytes without
+// padding: the luma rows, then half as many rows of interleaved chroma; it must stay unchanged until
+// the encoder is done with `submitted`. Returns MFX_ERR_MORE_DATA, touching nothing, for a null
+// picture or a size of 0 (a request to flush the encoder), MFX_ERR_NOT_ENOUGH_BUFFER, touching
+// nothing, when `size` is below PackedPictureSize, else MFX_ERR_NONE.
+mfxStatus PrepareInputSurface(mfxFrameSurface1& pool_surface, const std::uint8_t* picture, std::int32_t size,
+                              mfxFrameSurface1& submitted);
 
 }  // namespace moraine::fell
