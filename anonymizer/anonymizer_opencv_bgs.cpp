@@ -7,7 +7,7 @@
 
 #include "anonymizer/anonymizer_helper.h"
 #include "anonymizer/bw_threshold.h"
-#include "anonymizer/clip_anonymization.h"
+#include "anonymizer/clip_library_client.h"
 #include "anonymizer/frame_geometry.h"
 #include "anonymizer/module_diagnostics.h"
 #include "anonymizer/skin_rule.h"

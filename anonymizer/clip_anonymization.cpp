@@ -1,6 +1,7 @@
+// The clip library's entry point. It catches everything, so no exception leaves the library.
+
 #include "anonymizer/clip_anonymization.h"
 
-#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -8,29 +9,27 @@
 
 #include "anonymizer/module_diagnostics.h"
 
-namespace moraine::anonymizer {
 namespace {
 
-// Runs the anonymizer on `picture` in place, describing it as a bottom-up bitmap of its own size.
-bool AnonymizePicture(IAnonymizer& anonymizer, cv::Mat& picture) {
+using moraine::anonymizer::DebugException;
+using moraine::anonymizer::DebugMessage;
+
+// Hands `picture` to the handler as packed pixels.
+bool PassPicture(ClipPictureHandler handler, void* context, cv::Mat& picture) {
   if (!picture.isContinuous()) picture = picture.clone();
-  BitmapInfoHeader header;
-  header.biWidth = picture.cols;
-  header.biHeight = picture.rows;
-  header.biBitCount = static_cast<std::uint16_t>(8 * picture.channels());
-  const AnonymizerFrame record = PackedFrameRecord(picture.data, header);
-  return anonymizer.AnonymizeFrame(&record);
+  return handler(context, picture.data, picture.cols, picture.rows, picture.channels());
 }
 
 }  // namespace
 
-bool AnonymizeClipFile(IAnonymizer& anonymizer, const char* input, const char* output) {
+extern "C" bool AnonymizeClipPictures(const char* input, const char* output, ClipPictureHandler handler,
+                                      void* context) {
   try {
     DebugMessage("AnonymizerOpenCVBGS::AnonymizeClip:Entry");
     // Files go through the FFmpeg back end: asking every back end would also probe attached cameras
     // for a name no file has.
     cv::VideoCapture capture;
-    if (input == nullptr || output == nullptr || !capture.open(input, cv::CAP_FFMPEG)) {
+    if (input == nullptr || output == nullptr || handler == nullptr || !capture.open(input, cv::CAP_FFMPEG)) {
       DebugMessage("AnonymizerOpenCVBGS::AnonymizeClip:ERROR! Unable to open file!!!");
       return false;
     }
@@ -45,7 +44,7 @@ bool AnonymizeClipFile(IAnonymizer& anonymizer, const char* input, const char* o
     }
     cv::Mat picture;
     while (capture.read(picture) && !picture.empty()) {
-      if (!AnonymizePicture(anonymizer, picture)) {
+      if (!PassPicture(handler, context, picture)) {
         DebugMessage("AnonymizerOpenCVBGS::AnonymizeClip:ERROR! Unable to anonymize a picture!!!");
         writer.release();
         std::error_code ignored;
@@ -61,7 +60,7 @@ bool AnonymizeClipFile(IAnonymizer& anonymizer, const char* input, const char* o
   } catch (const std::exception& exception) {
     DebugException("AnonymizerOpenCVBGS::AnonymizeClip:Exception:", exception);
     return false;
+  } catch (...) {
+    return false;
   }
 }
-
-}  // namespace moraine::anonymizer
