@@ -148,14 +148,23 @@ std::int32_t CHardwareVideoEncoder::EncodeFrame(const std::uint8_t* picture, std
     return MFX_ERR_NOT_ENOUGH_BUFFER;
   }
 
-  const int index = surfaces_->FindFreeSurface();
-  if (index < 0) {
-    MORAINE_REPORT_STATUS(MFX_ERR_MEMORY_ALLOC);
-    return MFX_ERR_MEMORY_ALLOC;
+  // The encoder is handed the pool surface itself, so the Locked count it keeps is the one
+  // FindFreeSurface sees. A flush request submits nothing and needs no surface.
+  mfxFrameSurface1* surface = nullptr;
+  SurfacePlanes own_planes;
+  mfxStatus status = MFX_ERR_MORE_DATA;
+  if (!flush_request) {
+    const int index = surfaces_->FindFreeSurface();
+    if (index < 0) {
+      MORAINE_REPORT_STATUS(MFX_ERR_MEMORY_ALLOC);
+      return MFX_ERR_MEMORY_ALLOC;
+    }
+    surface = surfaces_->Surface(index);
+    own_planes = PlanesOf(*surface);
+    status = PrepareInputSurface(*surface, picture, size, *surface);
   }
-  mfxStatus status = PrepareInputSurface(*surfaces_->Surface(index), picture, size, input_surface_);
   if (status == MFX_ERR_NONE) {
-    status = SubmitUntilAccepted(&input_surface_);
+    status = SubmitUntilAccepted(surface);
     if (status >= MFX_ERR_NONE) {
       status = session_.SyncOperation(sync_point_, kSyncTimeoutMilliseconds);
       if (status < MFX_ERR_NONE) return FailCall(status, __FILE__, __LINE__);
@@ -174,6 +183,10 @@ std::int32_t CHardwareVideoEncoder::EncodeFrame(const std::uint8_t* picture, std
     const mfxStatus synchronised = session_.SyncOperation(sync_point_, kSyncTimeoutMilliseconds);
     if (synchronised < MFX_ERR_NONE) return FailCall(synchronised, __FILE__, __LINE__);
   }
+  // The caller frees the picture once this returns. An encoder that still holds the surface (for
+  // lookahead or reordering) reads it later, so it gets the picture's pixels in the surface's own
+  // memory; the paths above that close the session need no such care.
+  if (surface != nullptr) DetachFromPicture(*surface, own_planes, surface->Data.Locked > 0);
   if (collected == MFX_ERR_DEVICE_FAILED) return -2;
   return output_flag_ ? 1 : 0;
 }

@@ -48,10 +48,9 @@ class CHardwareVideoEncoder {
   mfxStatus SubmitUntilAccepted(mfxFrameSurface1* surface);
   void TakeOutputCopy();
 
+  // The encoder's input surfaces. One may point into the caller's picture during EncodeFrame (see
+  // PrepareInputSurface), never after it.
   std::unique_ptr<mediacommon::SurfacePool> surfaces_;
-  // The surface handed to the encoder for the current picture: a pool surface's description whose
-  // planes may point into the caller's picture (see PrepareInputSurface).
-  mfxFrameSurface1 input_surface_{};
   std::unique_ptr<MFXVideoENCODE> encode_;
   MFXVideoSession session_;
   mfxVideoParam video_parameters_{};

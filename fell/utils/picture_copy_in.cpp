@@ -15,23 +15,30 @@ PictureShape ShapeOf(const mfxFrameInfo& info) {
   return {cropped ? info.CropH : info.Height, cropped ? info.CropW : info.Width};
 }
 
+mfxU8* CropLuma(const SurfacePlanes& planes, const mfxFrameInfo& info) {
+  return planes.y + std::size_t{info.CropY} * planes.pitch + info.CropX;
+}
+
+mfxU8* CropChroma(const SurfacePlanes& planes, const mfxFrameInfo& info) {
+  return planes.uv + std::size_t{info.CropY / 2u} * planes.pitch + info.CropX;
+}
+
+void CopyRows(mfxU8* to, std::size_t to_pitch, const mfxU8* from, std::size_t from_pitch, std::size_t rows,
+              std::size_t row_bytes) {
+  for (std::size_t row = 0; row < rows; ++row) std::memcpy(to + row * to_pitch, from + row * from_pitch, row_bytes);
+}
+
 void CopyLuma(mfxFrameSurface1& surface, const std::uint8_t* picture) {
   const PictureShape shape = ShapeOf(surface.Info);
-  const std::size_t pitch = surface.Data.Pitch;
-  std::uint8_t* luma = surface.Data.Y + std::size_t{surface.Info.CropY} * pitch + surface.Info.CropX;
-  for (std::size_t row = 0; row < shape.rows; ++row) {
-    std::memcpy(luma + row * pitch, picture + row * shape.row_bytes, shape.row_bytes);
-  }
+  const SurfacePlanes planes = PlanesOf(surface);
+  CopyRows(CropLuma(planes, surface.Info), planes.pitch, picture, shape.row_bytes, shape.rows, shape.row_bytes);
 }
 
 void CopyChroma(mfxFrameSurface1& surface, const std::uint8_t* picture) {
   const PictureShape shape = ShapeOf(surface.Info);
-  const std::size_t pitch = surface.Data.Pitch;
-  const std::uint8_t* chroma_source = picture + shape.rows * shape.row_bytes;
-  std::uint8_t* chroma = surface.Data.UV + std::size_t{surface.Info.CropY / 2u} * pitch + surface.Info.CropX;
-  for (std::size_t row = 0; row < shape.rows / 2; ++row) {
-    std::memcpy(chroma + row * pitch, chroma_source + row * shape.row_bytes, shape.row_bytes);
-  }
+  const SurfacePlanes planes = PlanesOf(surface);
+  CopyRows(CropChroma(planes, surface.Info), planes.pitch, picture + shape.rows * shape.row_bytes, shape.row_bytes,
+           shape.rows / 2, shape.row_bytes);
 }
 
 struct PlanesInPlace {
@@ -57,6 +64,17 @@ PlanesInPlace PlanesReadInPlace(const mfxFrameSurface1& surface, std::int32_t si
 
 }  // namespace
 
+SurfacePlanes PlanesOf(const mfxFrameSurface1& surface) {
+  return {surface.Data.Y, surface.Data.UV, surface.Data.Pitch};
+}
+
+void PointAt(mfxFrameSurface1& surface, const SurfacePlanes& planes) {
+  surface.Data.Y = planes.y;
+  surface.Data.UV = planes.uv;
+  surface.Data.V = planes.uv == nullptr ? nullptr : planes.uv + 1;
+  surface.Data.Pitch = planes.pitch;
+}
+
 std::uint64_t PackedPictureSize(const mfxFrameInfo& info) {
   const PictureShape shape = ShapeOf(info);
   return static_cast<std::uint64_t>(shape.rows) * shape.row_bytes * 3 / 2;
@@ -71,16 +89,33 @@ mfxStatus PrepareInputSurface(mfxFrameSurface1& pool_surface, const std::uint8_t
   const PlanesInPlace in_place = PlanesReadInPlace(pool_surface, size);
   if (!in_place.luma) CopyLuma(pool_surface, picture);
   if (!in_place.chroma) CopyChroma(pool_surface, picture);
-  submitted = pool_surface;
+  if (&submitted != &pool_surface) submitted = pool_surface;
   const PictureShape shape = ShapeOf(pool_surface.Info);
   // The encoder only reads its input; the SDK's plane pointers are not const all the same.
   std::uint8_t* planes = const_cast<std::uint8_t*>(picture);
+  SurfacePlanes read_from = PlanesOf(submitted);
   if (in_place.luma) {
-    submitted.Data.Y = planes;
-    submitted.Data.Pitch = static_cast<mfxU16>(shape.row_bytes);
+    read_from.y = planes;
+    read_from.pitch = static_cast<mfxU16>(shape.row_bytes);
   }
-  if (in_place.chroma) submitted.Data.UV = planes + shape.rows * shape.row_bytes;
+  if (in_place.chroma) read_from.uv = planes + shape.rows * shape.row_bytes;
+  PointAt(submitted, read_from);
   return MFX_ERR_NONE;
+}
+
+void DetachFromPicture(mfxFrameSurface1& surface, const SurfacePlanes& own, bool keep_pixels) {
+  const SurfacePlanes current = PlanesOf(surface);
+  PointAt(surface, own);
+  if (!keep_pixels) return;
+  const mfxFrameInfo& info = surface.Info;
+  const PictureShape shape = ShapeOf(info);
+  if (current.y != own.y) {
+    CopyRows(CropLuma(own, info), own.pitch, CropLuma(current, info), current.pitch, shape.rows, shape.row_bytes);
+  }
+  if (current.uv != own.uv) {
+    CopyRows(CropChroma(own, info), own.pitch, CropChroma(current, info), current.pitch, shape.rows / 2,
+             shape.row_bytes);
+  }
 }
 
 }  // namespace moraine::fell

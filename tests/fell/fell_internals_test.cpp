@@ -116,5 +116,37 @@ TEST(PrepareInputSurface, ReadsThePlanesInPlaceThatThePictureCovers) {
   }
 }
 
+// After the call the picture may be freed: the surface leads back to its own planes, and when the
+// encoder still holds it they carry the picture, at the surface's own pitch.
+TEST(DetachFromPicture, PointsTheSurfaceBackAtItsOwnPlanes) {
+  for (const bool keep_pixels : {false, true}) {
+    SCOPED_TRACE(keep_pixels ? "held" : "done with");
+    constexpr std::size_t kPitch = 48, kWidth = 32, kHeight = 16;
+    std::vector<mfxU8> pool(kPitch * kHeight * 3 / 2, 0xEE);
+    mfxFrameSurface1 surface{};
+    surface.Info.Width = surface.Info.CropW = kWidth;
+    surface.Info.Height = surface.Info.CropH = kHeight;
+    const SurfacePlanes own{pool.data(), pool.data() + kPitch * kHeight, kPitch};
+    PointAt(surface, own);
+    std::vector<std::uint8_t> picture(kWidth * kHeight * 3 / 2);
+    for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<std::uint8_t>(i * 7);
+    ASSERT_EQ(PrepareInputSurface(surface, picture.data(), static_cast<std::int32_t>(picture.size()), surface),
+              MFX_ERR_NONE);
+    ASSERT_EQ(surface.Data.Y, picture.data());
+    ASSERT_EQ(surface.Data.V, picture.data() + kWidth * kHeight + 1);
+
+    DetachFromPicture(surface, own, keep_pixels);
+    EXPECT_EQ(surface.Data.Y, own.y);
+    EXPECT_EQ(surface.Data.UV, own.uv);
+    EXPECT_EQ(surface.Data.V, own.uv + 1);
+    EXPECT_EQ(surface.Data.Pitch, kPitch);
+    for (std::size_t row = 0; row < kHeight * 3 / 2; ++row) {
+      const mfxU8* kept = pool.data() + row * kPitch;
+      EXPECT_EQ(std::memcmp(kept, &picture[row * kWidth], kWidth) == 0, keep_pixels) << row;
+      EXPECT_EQ(kept[kWidth], 0xEE) << row;  // the padding right of the picture
+    }
+  }
+}
+
 }  // namespace
 }  // namespace moraine::fell
