@@ -157,12 +157,15 @@ bool RecordLoop::HandleParameterSetPayload(std::span<const std::uint8_t> payload
 
   const std::uint8_t* sps_nal = sps_.data() + kStartCodeSize;
   const std::size_t sps_nal_size = sps_.size() - kStartCodeSize;
-  parsed_ = codec_.hevc ? ParseHevcSps(sps_nal, sps_nal_size, parsed_) : ParseH264Sps(sps_nal, sps_nal_size);
-  // An SPS that cannot be read gives no usable size: the pipeline stays as it is.
-  if (parsed_.width == 0 || parsed_.height == 0 || parsed_.width > kMaxPictureDimension ||
-      parsed_.height > kMaxPictureDimension) {
+  const SequenceParameters parsed =
+      codec_.hevc ? ParseHevcSps(sps_nal, sps_nal_size, parsed_) : ParseH264Sps(sps_nal, sps_nal_size);
+  // An SPS that cannot be read gives no usable size: the pipeline, and the size the option step of
+  // every later metadata block works with, stay as they are.
+  if (parsed.width == 0 || parsed.height == 0 || parsed.width > kMaxPictureDimension ||
+      parsed.height > kMaxPictureDimension) {
     return true;
   }
+  parsed_ = parsed;
   if (!pipeline_running_) {
     StartVideoPipeline(parsed_, payload);
     return true;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "moraine/driver/cairn_reader.h"
 #include "moraine/driver/converter.h"
 #include "tests/bitstream/nal_unit_writer.h"
+#include "tests/driver/fake_anonymizer_access.h"
 #include "tests/driver/recording_builder.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
@@ -99,10 +101,11 @@ class RecordLoopTest : public ::testing::Test {
   void SetUp() override { setenv("MORAINE_RECORD_PAUSE_MS", "0", 1); }
 
   // Converts `recording` with the stand-in modules; returns the calls they saw.
-  std::string Convert(const RecordingBuilder& recording, std::int32_t expected_status = Converter::kSucceeded) {
+  std::string Convert(const RecordingBuilder& recording, std::int32_t expected_status = Converter::kSucceeded,
+                      const std::string& anonymizer = testing::FakeModule("Missing")) {
     ConverterModuleFiles files;
     files.media.tarn = files.media.fell = files.media.brook = kFakeMedia;
-    files.anonymizer = std::string(MORAINE_FAKE_MODULE_DIR) + "/libMissing.so";
+    files.anonymizer = anonymizer;
     Converter converter(recording.WriteTo(temp_.File("input.cairn")), files);
     std::filesystem::create_directories(temp_.path() / "out");
     EXPECT_EQ(converter.run(temp_.File("out/cam_")), expected_status);
@@ -176,6 +179,35 @@ TEST_F(RecordLoopTest, H264ParameterSetsStartAndRestartThePipeline) {
   // first file holds nothing at all and is removed; the second, named after its first and last
   // video records (1970-01-01, zone 0), holds the sound the audio decoder delivers as it finishes.
   EXPECT_EQ(OutputFiles(), (std::vector<std::string>{"cam_19700101_000001-000001.mp4"}));
+}
+
+// A damaged SPS gives no size: the privacy options of every later pixelation block are still sent
+// for the size the stream has.
+TEST_F(RecordLoopTest, SpsWithoutAUsableSizeLeavesThePrivacyOptionsAlone) {
+  const std::string marked = temp_.File("marked.cairn");
+  ASSERT_EQ(testing::RunCommand({testing::BuiltFile("cairn"), "synth", marked, "--size", "320x240", "--duration",
+                                 "0.2", "--audio", "none", "--metadata", "privacy", "--pixelate", "16,1",
+                                 "--privacy-marker"})
+                .exit_status,
+            0);
+  RecordingBuilder recording;
+  Bytes pixelate_block, pps;
+  std::uint32_t time = 0;
+  const std::unique_ptr<CairnReader> reader = CairnReader::Open(marked);
+  while (std::optional<CairnRecord> record = reader->ReadNextRecord()) {
+    const Bytes payload(record->payload(), record->payload() + record->payload_size());
+    time = RecordTime(record->header);
+    recording.Add(record->header.kind, time, payload);
+    // The last info record is the "Pixelate" block, the last parameter set a PPS.
+    if (record->header.kind == static_cast<std::uint8_t>(RecordKind::kInfo)) pixelate_block = payload;
+    if (record->header.kind == static_cast<std::uint8_t>(RecordKind::kParameterSet)) pps = payload;
+  }
+  recording.Add(5, time, ZeroWidthSps()).Add(5, time, pps).Add(4, time, pixelate_block);
+  const std::string anonymizer = testing::FakeModule("FakeAnonymizer");
+  Convert(recording, Converter::kSucceeded, anonymizer);
+  std::int32_t pixel_block_size = 0;
+  std::memcpy(&pixel_block_size, testing::FakeAnonymizerLogOf(anonymizer).parameters + 20, sizeof pixel_block_size);
+  EXPECT_EQ(pixel_block_size, (320 + 240) / 16);
 }
 
 TEST_F(RecordLoopTest, HevcDecoderGetsVpsSpsAndPpsAtStartAndAfterASizeChange) {
