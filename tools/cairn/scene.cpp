@@ -26,6 +26,12 @@ NormalisedRect Around(double centre_x, double centre_y, double width, double hei
 
 }  // namespace
 
+NormalisedRect HeadOf(const NormalisedRect& bounds) {
+  const double width = bounds.right - bounds.left;
+  const double height = bounds.bottom - bounds.top;
+  return {bounds.left + 0.22 * width, bounds.top, bounds.left + 0.78 * width, bounds.top + 0.22 * height};
+}
+
 Scene::Scene(std::uint32_t seed) : seed_(seed) {
   std::mt19937 generator(seed);
   tracks_.push_back({SceneRole::kPerson, Uniform(generator, 0, 1), Uniform(generator, 8, 12),

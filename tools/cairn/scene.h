@@ -28,6 +28,9 @@ struct ScenePlacement {
   NormalisedRect bounds;
 };
 
+// The head of a person placed at `bounds`, drawn as the ellipse that fills this rectangle.
+NormalisedRect HeadOf(const NormalisedRect& bounds);
+
 class Scene {
  public:
   // Phases, speeds and tracks of the objects come from the seed.

@@ -64,18 +64,46 @@ bool Inside(Shape shape, const NormalisedRect& rect, double x, double y) {
   return dx * dx + dy * dy <= 1;
 }
 
+// Fine detail on a surface: every 2 x 2 cell of it, counted from the surface's top-left corner so
+// that the pattern moves with the object, gets its own brightness between `darkest` and
+// `brightest` times the colour. Scaling R, G and B alike keeps hue and saturation, so skin stays
+// skin to a colour rule. `key` 0 means a flat surface.
+struct Texture {
+  std::uint32_t key = 0;
+  double darkest = 1;
+  double brightest = 1;
+};
+
+constexpr int kTextureCell = 2;
+
+Rgb Shaded(Rgb colour, double factor) {
+  auto scale = [factor](std::uint8_t value) {
+    return static_cast<std::uint8_t>(std::clamp(std::lround(value * factor), 0L, 255L));
+  };
+  return {scale(colour.red), scale(colour.green), scale(colour.blue)};
+}
+
 // Paints a shape into all three planes; pixel centres decide coverage.
-void Fill(YuvPicture& picture, Shape shape, const NormalisedRect& rect, Rgb colour) {
-  const Yuv yuv = ToYuv(colour);
+void Fill(YuvPicture& picture, Shape shape, const NormalisedRect& rect, Rgb colour, const Texture& texture = {}) {
+  const Yuv flat = ToYuv(colour);
   const int x0 = std::max(0, static_cast<int>(std::floor(rect.left * picture.width)));
   const int x1 = std::min(picture.width, static_cast<int>(std::ceil(rect.right * picture.width)));
   const int y0 = std::max(0, static_cast<int>(std::floor(rect.top * picture.height)));
   const int y1 = std::min(picture.height, static_cast<int>(std::ceil(rect.bottom * picture.height)));
+  // Cells start on even pixels, so that each takes one chroma sample of its own.
+  const int origin_x = x0 / kTextureCell * kTextureCell;
+  const int origin_y = y0 / kTextureCell * kTextureCell;
   for (int y = y0; y < y1; ++y) {
     for (int x = x0; x < x1; ++x) {
       const double nx = (x + 0.5) / picture.width;
       const double ny = (y + 0.5) / picture.height;
       if (!Inside(shape, rect, nx, ny)) continue;
+      Yuv yuv = flat;
+      if (texture.key != 0) {
+        const std::uint32_t cell = Hash(texture.key, (x - origin_x) / kTextureCell, (y - origin_y) / kTextureCell);
+        const double factor = texture.darkest + (texture.brightest - texture.darkest) * (cell % 256) / 255.0;
+        yuv = ToYuv(Shaded(colour, factor));
+      }
       picture.luma[static_cast<std::size_t>(y) * picture.width + x] = yuv.y;
       if (x % 2 == 0 && y % 2 == 0) {
         const std::size_t chroma_index = static_cast<std::size_t>(y / 2) * (picture.width / 2) + x / 2;
@@ -86,12 +114,20 @@ void Fill(YuvPicture& picture, Shape shape, const NormalisedRect& rect, Rgb colo
   }
 }
 
-void DrawFigure(YuvPicture& picture, const NormalisedRect& bounds, Rgb skin, Rgb coat) {
-  Fill(picture, Shape::kRectangle, Part(bounds, 0.15, 0.2, 0.85, 0.62), coat);
-  Fill(picture, Shape::kRectangle, Part(bounds, 0.2, 0.62, 0.8, 1.0), kTrousers);
-  Fill(picture, Shape::kEllipse, Part(bounds, 0.22, 0.0, 0.78, 0.22), skin);
-  Fill(picture, Shape::kRectangle, Part(bounds, 0.0, 0.24, 0.15, 0.55), skin);
-  Fill(picture, Shape::kRectangle, Part(bounds, 0.85, 0.24, 1.0, 0.55), skin);
+// A person a viewer could recognise: a face with eyes and a mouth under skin of fine, high-contrast
+// detail, and textured clothes. `key` keeps the pattern of each person its own.
+void DrawFigure(YuvPicture& picture, const NormalisedRect& bounds, Rgb skin, Rgb coat, std::uint32_t key) {
+  const Texture skin_texture{key, 0.5, 1.12};
+  Fill(picture, Shape::kRectangle, Part(bounds, 0.15, 0.2, 0.85, 0.62), coat, {key + 1, 0.4, 1.6});
+  Fill(picture, Shape::kRectangle, Part(bounds, 0.2, 0.62, 0.8, 1.0), kTrousers, {key + 2, 0.5, 2.5});
+  const NormalisedRect face = HeadOf(bounds);
+  Fill(picture, Shape::kEllipse, face, skin, skin_texture);
+  // Eyes and mouth in deep shades of the skin, as shadowed features look to a camera.
+  Fill(picture, Shape::kEllipse, Part(face, 0.24, 0.34, 0.42, 0.5), Shaded(skin, 0.3));
+  Fill(picture, Shape::kEllipse, Part(face, 0.58, 0.34, 0.76, 0.5), Shaded(skin, 0.3));
+  Fill(picture, Shape::kEllipse, Part(face, 0.34, 0.68, 0.66, 0.8), Shaded(skin, 0.55));
+  Fill(picture, Shape::kRectangle, Part(bounds, 0.0, 0.24, 0.15, 0.55), skin, skin_texture);
+  Fill(picture, Shape::kRectangle, Part(bounds, 0.85, 0.24, 1.0, 0.55), skin, skin_texture);
 }
 
 void DrawVehicle(YuvPicture& picture, const NormalisedRect& bounds) {
@@ -105,6 +141,11 @@ void DrawVehicle(YuvPicture& picture, const NormalisedRect& bounds) {
 void DrawFire(YuvPicture& picture, const NormalisedRect& bounds) {
   Fill(picture, Shape::kEllipse, bounds, kFlameOrange);
   Fill(picture, Shape::kEllipse, Part(bounds, 0.25, 0.35, 0.75, 0.95), kFlameYellow);
+}
+
+// Distinct for each person, and never 0 (a flat surface).
+std::uint32_t FigureKey(const ScenePlacement& placement) {
+  return 0x51ED0000u + 16u * static_cast<std::uint32_t>(placement.object_number);
 }
 
 YuvPicture RenderBackground(std::uint32_t seed, int width, int height) {
@@ -149,8 +190,12 @@ YuvPicture SceneRenderer::Render(double seconds) const {
   YuvPicture picture = background_;
   for (const ScenePlacement& placement : scene_.PlacementsAt(seconds)) {
     switch (placement.role) {
-      case SceneRole::kPerson: DrawFigure(picture, placement.bounds, kSkinLight, kShirtBlue); break;
-      case SceneRole::kLoiterer: DrawFigure(picture, placement.bounds, kSkinDark, kCoatGreen); break;
+      case SceneRole::kPerson:
+        DrawFigure(picture, placement.bounds, kSkinLight, kShirtBlue, FigureKey(placement));
+        break;
+      case SceneRole::kLoiterer:
+        DrawFigure(picture, placement.bounds, kSkinDark, kCoatGreen, FigureKey(placement));
+        break;
       case SceneRole::kVehicle: DrawVehicle(picture, placement.bounds); break;
       case SceneRole::kFire: DrawFire(picture, placement.bounds); break;
     }
