@@ -204,7 +204,12 @@ cv::Mat AnonymizerOpenCVBGS::DetectPersons(const cv::Mat& working, std::int32_t 
       DebugMessage("AnonymizerOpenCVBGS::AnonymizeFrame:Option B: After removing noise from BGS mask!!!");
       DebugMessage("AnonymizerOpenCVBGS::AnonymizeFrame:Option B: Blur Intensity = %d,Pixel Block Size = %d", blur,
                    block);
-      return foreground_mask_ != 0;
+      // Moving regions alone miss people: the model takes its background from the first picture,
+      // so whoever is in it passes unmasked for seconds, and it breaks up a person whose colours
+      // come close to the background's. Skin is always masked as well.
+      cv::Mat mask = SkinMask(working);
+      mask.setTo(255, foreground_mask_ != 0);
+      return mask;
     }
     case kSkinOnly: {
       cv::Mat skin = SkinMask(working);

@@ -10,6 +10,9 @@ namespace moraine::anonymizer {
 namespace {
 
 constexpr int kFixedReplacementSize = 40;
+// Blocks of 1 to 3 pixels keep a face recognisable; 4 is also the smallest block of the caller's
+// own mosaic.
+constexpr int kSmallestPixelationBlock = 4;
 
 // The header may sit unaligned inside a bitmap file image.
 template <typename Field>
@@ -54,8 +57,7 @@ WorkingSize LimitWorkingSize(const AnonymizerFrame& record, const FrameLayout& l
 int PixelationBlockSize(std::int32_t pixel_block_size, int rows, int columns, bool grey) {
   if (pixel_block_size == 0) return kFixedReplacementSize;
   const int sum = columns / pixel_block_size + rows / pixel_block_size;
-  // A divisor larger than the picture gives 0, which would never advance across the picture.
-  return std::max(std::abs(grey ? sum / 4 : sum / 2), 1);
+  return std::max(std::abs(grey ? sum / 4 : sum / 2), kSmallestPixelationBlock);
 }
 
 int BlurKernelSize(std::int32_t blur_intensity, int rows, bool grey) {

@@ -38,7 +38,7 @@ struct WorkingSize {
 WorkingSize LimitWorkingSize(const AnonymizerFrame& record, const FrameLayout& layout);
 
 // The pixelation block for a working picture of `rows` × `columns`: 40 when `pixel_block_size` is 0,
-// else |(columns / p + rows / p) / 4| for a grey picture and / 2 for a colour one, at least 1.
+// else |(columns / p + rows / p) / 4| for a grey picture and / 2 for a colour one, at least 4.
 int PixelationBlockSize(std::int32_t pixel_block_size, int rows, int columns, bool grey);
 
 // The blur window: 40 when `blur_intensity` is 0, else |rows / b| for a grey picture and twice that
