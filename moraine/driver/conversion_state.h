@@ -3,6 +3,8 @@
 // The state of a conversion that outlives single records and output files; the Converter owns it
 // and the record loop of each run works on it.
 
+#include <cstdint>
+
 #include "moraine/driver/info_record.h"
 #include "moraine/driver/object_pixelator.h"
 #include "moraine/driver/work_image.h"
@@ -29,8 +31,11 @@ struct ConversionState {
   bool pixelation_active = false;
   // The privacy path's 24-bit image, reused from picture to picture of one size.
   WorkImage work_image;
-  // A picture that could not be masked is reported once a conversion.
-  bool privacy_failure_reported = false;
+  // Privacy-marked pictures that could not be masked as the recording asks and were covered whole
+  // instead; the first of them is reported.
+  std::uint64_t privacy_fail_closed_pictures = 0;
+  // The built-in mosaic standing in for a missing Anonymizer module is reported once.
+  bool mosaic_fallback_reported = false;
   // What the recorder's analytics reported, kept across output files and drawn onto every picture.
   Overlay overlay;
 };

@@ -1,7 +1,8 @@
 #pragma once
 
 // The converter's binding of the Anonymizer module: its four entry points, the loaded module and the
-// anonymizer object. The module is optional: without it the conversion goes on unmasked by it.
+// anonymizer object. The module is optional: without it privacy-marked pictures are masked by the
+// built-in mosaic instead.
 
 #include <optional>
 #include <string>
@@ -30,11 +31,14 @@ class ObjectPixelator {
   void Release();
 
   bool HasAnonymizer() const { return anonymizer_ != nullptr; }
+  // Why there is no object, for the user: "module not loaded" before any Bind, then "module not
+  // found", "entry point X missing" or "no anonymizer object"; empty with an object.
+  const std::string& UnavailableReason() const { return unavailable_reason_; }
 
   // Passes `parameters` to the object (the module copies them). False without an object.
   bool SetParameters(const AnonymizationParameters& parameters);
-  // Lets the module mask the picture that `frame` describes in place. False without an object or
-  // when the module refuses the picture.
+  // Lets the module mask the picture that `frame` describes in place. False without an object, when
+  // the module refuses the picture or when an exception escapes it.
   bool AnonymizeFrame(AnonymizerFrame& frame);
 
   // The record sent right after the object is created.
@@ -47,6 +51,7 @@ class ObjectPixelator {
   ReleaseAnonymizerObjPtrFunction release_object_ = nullptr;
   std::optional<platform::LoadedModule> module_;
   AnonymizerObject* anonymizer_ = nullptr;
+  std::string unavailable_reason_ = "module not loaded";
 };
 
 }  // namespace moraine

@@ -13,11 +13,27 @@ namespace {
 constexpr std::int32_t kBuiltInMosaic = 0;
 constexpr std::uint8_t kNeutral = 128;
 
-void ReportOnce(ConversionState& state, const char* reason) {
-  if (state.privacy_failure_reported) return;
-  state.privacy_failure_reported = true;
-  std::fprintf(stderr, "warning: a privacy-marked picture could not be masked (%s); such pictures are "
-                       "encoded without colour\n", reason);
+// Counts a picture that could not be masked as the recording asks; the first of a conversion is
+// reported, saying how such pictures are covered instead.
+void CountUnmaskedPicture(ConversionState& state, const char* reason, const char* cover) {
+  if (++state.privacy_fail_closed_pictures > 1) return;
+  std::fprintf(stderr, "warning: a privacy-marked picture could not be masked as the recording asks (%s); such "
+                       "pictures are %s\n", reason, cover);
+}
+
+// What the file then shows is a coarse mosaic, never the picture.
+void FailClosed(ConversionState& state, std::uint8_t* picture, std::int32_t width, std::int32_t height,
+                const char* reason) {
+  ApplyCoarseNv12Mosaic(picture, width, height, state.pixelation.pixelation_level);
+  CountUnmaskedPicture(state, reason, "covered whole by a coarse mosaic");
+}
+
+void ReportMosaicFallbackOnce(ConversionState& state) {
+  if (state.mosaic_fallback_reported) return;
+  state.mosaic_fallback_reported = true;
+  std::fprintf(stderr, "warning: the recording asks for the Anonymizer module, which is not available (%s); "
+                       "privacy-marked pictures are masked with the built-in mosaic\n",
+               state.object_pixelator.UnavailableReason().c_str());
 }
 
 // The record the module reads the picture from; its reserved bytes are zero.
@@ -39,11 +55,8 @@ void RunPrivacyPath(ConversionState& state, std::uint8_t* picture, std::size_t l
   if (picture_bytes == 0 || static_cast<std::uint64_t>(picture_bytes) > length) {
     // Nothing in the block can be read as this picture; nothing of it may reach the file either.
     if (length > 0) std::memset(picture, kNeutral, length);
-    ReportOnce(state, "the decoded block does not hold the picture");
-    return;
+    return CountUnmaskedPicture(state, "the decoded block does not hold the picture", "blanked");
   }
-  const std::size_t luma_bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  const std::size_t chroma_bytes = static_cast<std::size_t>(picture_bytes) - luma_bytes;
   WorkImage& image = state.work_image;
   if (!image.Matches(width, height)) {
     // A stream marked only after its pipeline started, or a size the option step never saw: the
@@ -51,20 +64,17 @@ void RunPrivacyPath(ConversionState& state, std::uint8_t* picture, std::size_t l
     RunAnonymizerOptionStep(state, state.pixelation.pixelation_level,
                             {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)}, {0, 0});
   }
-  if (!image.Matches(width, height)) {
-    std::memset(picture + luma_bytes, kNeutral, chroma_bytes);
-    ReportOnce(state, "no memory for the work image");
-    return;
-  }
+  if (!image.Matches(width, height)) return FailClosed(state, picture, width, height, "no memory for the work image");
+
   Nv12ToBgr(picture, width, height, image.pixels());
-  if (state.pixelation.anonymizer_algorithm == kBuiltInMosaic) {
+  if (state.pixelation.anonymizer_algorithm == kBuiltInMosaic || !state.object_pixelator.HasAnonymizer()) {
+    if (state.pixelation.anonymizer_algorithm != kBuiltInMosaic) ReportMosaicFallbackOnce(state);
     ApplyMosaic(image.pixels(), width, height, state.pixelation.pixelation_level);
-  } else if (state.object_pixelator.HasAnonymizer()) {
+  } else {
     AnonymizerFrame frame = FrameOf(image);
+    // The picture itself is still as decoded: the work image is what the module may have half done.
     if (!state.object_pixelator.AnonymizeFrame(frame)) {
-      std::memset(picture + luma_bytes, kNeutral, chroma_bytes);
-      ReportOnce(state, "the anonymizer module refused it");
-      return;
+      return FailClosed(state, picture, width, height, "the anonymizer module refused it");
     }
   }
   BgrToNv12(image.pixels(), width, height, picture);

@@ -15,10 +15,11 @@ namespace moraine {
 // Masks the NV12 `picture` of width × height (`length` bytes, owned by the caller) in place. The
 // first picture of a size the work image was not made for runs the anonymizer option step for
 // that size (a stream may be marked only after its pipeline started).
-// Privacy fails closed: a picture that cannot be masked (no work image for it, or the module
-// refuses it) keeps its luma and loses its colour, and a block too short for the picture is
-// blanked; the first such picture of a conversion is reported on standard error. An algorithm
-// other than 0 without the module masks nothing, but the picture still makes the round trip.
+// Privacy fails closed: a picture that cannot be masked as asked (no work image for it, or the
+// module refuses it) is covered whole by the coarse mosaic, and a block too short for the picture
+// is blanked; such pictures are counted and the first of a conversion is reported on standard
+// error. An algorithm other than 0 without the module's object is masked by the built-in mosaic at
+// the recording's level, with one warning a conversion naming why the module is missing.
 void RunPrivacyPath(ConversionState& state, std::uint8_t* picture, std::size_t length, std::int32_t width,
                     std::int32_t height);
 

@@ -81,6 +81,23 @@ TEST(PrivacyColourConversion, FastFormsGiveTheReferenceBytes) {
   }
 }
 
+// Every pixel of a plane of `image` holds the pixel of `original` at the top-left of its block, the
+// blocks past the last whole one counting as part of it.
+::testing::AssertionResult MadeOfBlocks(const Bytes& original, const Bytes& image, std::size_t offset, int width,
+                                        int height, int stride, int pixel_bytes, int block) {
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int source_y = std::min(y, height / block * block - 1) / block * block;
+      const int source_x = std::min(x, width / block * block - 1) / block * block;
+      if (std::memcmp(&image[offset + y * stride + x * pixel_bytes],
+                      &original[offset + source_y * stride + source_x * pixel_bytes], pixel_bytes) != 0) {
+        return ::testing::AssertionFailure() << "pixel " << x << "," << y << " of blocks of " << block;
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
 TEST(PrivacyMosaic, EveryPixelTakesItsBlocksTopLeftColour) {
   struct Case {
     std::int32_t width, height, level, block;
@@ -94,13 +111,36 @@ TEST(PrivacyMosaic, EveryPixelTakesItsBlocksTopLeftColour) {
     const Bytes original = RandomBytes(3 * c.width * c.height, random);
     Bytes image = original;
     ApplyMosaic(image.data(), c.width, c.height, c.level);
-    for (int y = 0; y < c.height; ++y) {
-      for (int x = 0; x < c.width; ++x) {
-        const int source_y = std::min(y, c.height / c.block * c.block - 1) / c.block * c.block;
-        const int source_x = std::min(x, c.width / c.block * c.block - 1) / c.block * c.block;
-        ASSERT_EQ(std::memcmp(&image[3 * (y * c.width + x)], &original[3 * (source_y * c.width + source_x)], 3), 0)
-            << "pixel " << x << "," << y;
-      }
+    EXPECT_TRUE(MadeOfBlocks(original, image, 0, c.width, c.height, 3 * c.width, 3, c.block));
+  }
+}
+
+// The mosaic that covers a picture which cannot be masked as asked: luma blocks of a twentieth of
+// the smaller side or the level's mosaic block, chroma pairs in blocks half as large, bytes of no
+// pair untouched, nothing outside the picture's bytes written (the sanitizer build sees to that).
+TEST(PrivacyMosaic, CoarseMosaicCoversTheWholeNv12Picture) {
+  struct Case {
+    std::int32_t width, height, level, block;
+  };
+  std::mt19937 random(5);
+  // 1080 / 20 = 54 rounded up; the level's block is larger; sides too small for either; odd sides.
+  for (const Case& c : {Case{1920, 1080, 16, 56}, Case{1920, 1080, 100, 100}, Case{33, 7, 4, 4}, Case{5, 3, 16, 3},
+                        Case{1, 1, 16, 1}, Case{641, 361, 8, 20}}) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " level " << c.level);
+    ASSERT_EQ(CoarseMosaicBlockSize(c.level, c.width, c.height), c.block);
+    const Bytes original = RandomBytes(static_cast<std::size_t>(Nv12PictureBytes(c.width, c.height)), random);
+    Bytes picture = original;
+    ApplyCoarseNv12Mosaic(picture.data(), c.width, c.height, c.level);
+    EXPECT_TRUE(MadeOfBlocks(original, picture, 0, c.width, c.height, c.width, 1, c.block));
+    const std::size_t chroma = static_cast<std::size_t>(c.width) * c.height;
+    const int pairs = c.width / 2, rows = c.height / 2;
+    if (pairs == 0 || rows == 0) {
+      EXPECT_EQ(picture, original);
+      continue;
+    }
+    EXPECT_TRUE(MadeOfBlocks(original, picture, chroma, pairs, rows, c.width, 2, std::max(1, c.block / 2)));
+    for (int row = 0; row < rows && c.width % 2 == 1; ++row) {
+      EXPECT_EQ(picture[chroma + row * c.width + c.width - 1], original[chroma + row * c.width + c.width - 1]);
     }
   }
 }
