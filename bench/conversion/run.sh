@@ -3,7 +3,8 @@
 # and, from the same streams, with an ffmpeg command doing the same work: decode, encode with libx264
 # at 10000 kbit/s with the encoder module's x264 settings, AAC at 64 kbit/s, MP4. Three recordings of
 # the same scene: without analytics ("plain"), with the default analytics drawn ("analytics") and
-# privacy-marked with the built-in mosaic ("privacy"); ffmpeg draws and masks nothing. For each, both
+# privacy-marked with the built-in mosaic ("privacy"); on request a fourth, privacy-marked for the
+# Anonymizer module ("anonymizer"); ffmpeg draws and masks nothing. For each, both
 # run three times, alternating; prints the best wall time and the peak memory of each.
 # Usage: run.sh <build folder> [seconds of recording, default 60] [case ...]
 #        MORAINE_BENCH_PEER=<build folder> adds a second Moraine build (e.g. the previous one) to the race.
@@ -22,7 +23,8 @@ metadata_options() {  # case name -> cairn synth options
     plain) echo "--metadata none" ;;
     analytics) echo "" ;;  # the synthesizer's default analytics: one-letter records and blocks
     privacy) echo "--metadata privacy --privacy-marker --pixelate 8,0" ;;
-    *) echo "unknown case $1 (plain, analytics, privacy)" >&2; exit 2 ;;
+    anonymizer) echo "--metadata privacy --privacy-marker --pixelate 16,1" ;;
+    *) echo "unknown case $1 (plain, analytics, privacy, anonymizer)" >&2; exit 2 ;;
   esac
 }
 
