@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "moraine/driver/cairn_reader.h"
+#include "moraine/recording/cairn_reader.h"
 #include "tools/cairn/recording_inspector.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

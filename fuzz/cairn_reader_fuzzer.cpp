@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "moraine/driver/cairn_reader.h"
-#include "moraine/driver/codec_table.h"
-#include "moraine/driver/info_record.h"
-#include "moraine/driver/video_payload.h"
+#include "moraine/recording/cairn_reader.h"
+#include "moraine/recording/codec_table.h"
+#include "moraine/recording/info_record.h"
+#include "moraine/recording/video_payload.h"
 
 namespace {
 

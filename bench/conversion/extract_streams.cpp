@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "moraine/driver/cairn_reader.h"
-#include "moraine/driver/video_payload.h"
+#include "moraine/recording/cairn_reader.h"
+#include "moraine/recording/video_payload.h"
 
 namespace {
 

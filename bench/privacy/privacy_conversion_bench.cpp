@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "moraine/driver/mosaic.h"
-#include "moraine/driver/nv12_bgr_conversion.h"
+#include "moraine/privacy/mosaic.h"
+#include "moraine/privacy/nv12_bgr_conversion.h"
 
 namespace moraine {
 namespace {

@@ -5,12 +5,12 @@
 
 #include <cstdint>
 
-#include "moraine/driver/info_record.h"
-#include "moraine/driver/object_pixelator.h"
-#include "moraine/driver/work_image.h"
 #include "moraine/mp4/mp4_output.h"
 #include "moraine/overlay/object_pixelation.h"
 #include "moraine/overlay/overlay.h"
+#include "moraine/privacy/object_pixelator.h"
+#include "moraine/privacy/work_image.h"
+#include "moraine/recording/info_record.h"
 
 namespace moraine {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "moraine/driver/conversion_state.h"
-#include "moraine/driver/media_modules.h"
+#include "moraine/pipeline/media_modules.h"
 
 namespace moraine {
 

@@ -5,13 +5,13 @@
 #include <utility>
 #include <vector>
 
+#include "bitstream/encoded_frame_cutter.h"
 #include "bitstream/sequence_parameters.h"
-#include "moraine/driver/anonymizer_options.h"
-#include "moraine/driver/encoded_frame_cutter.h"
-#include "moraine/driver/info_record.h"
-#include "moraine/driver/privacy_path.h"
-#include "moraine/driver/video_payload.h"
 #include "moraine/mp4/h264_track_feeder.h"
+#include "moraine/privacy/anonymizer_options.h"
+#include "moraine/privacy/privacy_path.h"
+#include "moraine/recording/info_record.h"
+#include "moraine/recording/video_payload.h"
 #include "platform/clock.h"
 
 namespace moraine {

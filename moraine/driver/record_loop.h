@@ -12,18 +12,18 @@
 #include <vector>
 
 #include "bitstream/sequence_parameters.h"
-#include "moraine/driver/audio_decoder.h"
-#include "moraine/driver/cairn_reader.h"
-#include "moraine/driver/codec_table.h"
 #include "moraine/driver/conversion_outcome.h"
 #include "moraine/driver/conversion_state.h"
-#include "moraine/driver/media_modules.h"
-#include "moraine/driver/output_file_chain.h"
-#include "moraine/driver/parameter_set_store.h"
 #include "moraine/driver/progress_line.h"
-#include "moraine/driver/video_encoder_stage.h"
-#include "moraine/driver/video_pipeline.h"
-#include "moraine/driver/video_sample_durations.h"
+#include "moraine/mp4/output_file_chain.h"
+#include "moraine/pipeline/audio_decoder.h"
+#include "moraine/pipeline/media_modules.h"
+#include "moraine/pipeline/parameter_set_store.h"
+#include "moraine/pipeline/video_encoder_stage.h"
+#include "moraine/pipeline/video_pipeline.h"
+#include "moraine/pipeline/video_sample_durations.h"
+#include "moraine/recording/cairn_reader.h"
+#include "moraine/recording/codec_table.h"
 #include "platform/critical_section.h"
 
 namespace moraine {

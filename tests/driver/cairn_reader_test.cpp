@@ -1,4 +1,4 @@
-#include "moraine/driver/cairn_reader.h"
+#include "moraine/recording/cairn_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "moraine/driver/cairn_record.h"
+#include "moraine/recording/cairn_record.h"
 
 #include <gtest/gtest.h>
 

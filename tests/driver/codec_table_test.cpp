@@ -1,4 +1,4 @@
-#include "moraine/driver/codec_table.h"
+#include "moraine/recording/codec_table.h"
 
 #include <gtest/gtest.h>
 

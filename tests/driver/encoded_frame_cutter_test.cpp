@@ -1,4 +1,4 @@
-#include "moraine/driver/encoded_frame_cutter.h"
+#include "bitstream/encoded_frame_cutter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "moraine/driver/info_record.h"
+#include "moraine/recording/info_record.h"
 
 #include <gtest/gtest.h>
 

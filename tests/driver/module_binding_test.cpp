@@ -1,4 +1,4 @@
-#include "moraine/driver/media_modules.h"
+#include "moraine/pipeline/media_modules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "moraine/driver/object_pixelator.h"
+#include "moraine/privacy/object_pixelator.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
-#include "moraine/driver/mosaic.h"
-#include "moraine/driver/nv12_bgr_conversion.h"
-#include "moraine/driver/work_image.h"
+#include "moraine/privacy/mosaic.h"
+#include "moraine/privacy/nv12_bgr_conversion.h"
+#include "moraine/privacy/work_image.h"
 
 namespace moraine {
 namespace {

@@ -1,7 +1,7 @@
 // The anonymizer option step and the privacy path of one picture, with the stand-ins for the
 // Anonymizer module: the fake paints a frame red, its refusing variant refuses every frame.
 
-#include "moraine/driver/privacy_path.h"
+#include "moraine/privacy/privacy_path.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "moraine/driver/anonymizer_options.h"
-#include "moraine/driver/nv12_bgr_conversion.h"
+#include "moraine/privacy/anonymizer_options.h"
+#include "moraine/privacy/nv12_bgr_conversion.h"
 #include "platform/debug_output.h"
 #include "tests/driver/fake_anonymizer_access.h"
 

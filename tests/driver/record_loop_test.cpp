@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "moraine/driver/cairn_reader.h"
 #include "moraine/driver/converter.h"
+#include "moraine/recording/cairn_reader.h"
 #include "tests/bitstream/nal_unit_writer.h"
 #include "tests/driver/fake_anonymizer_access.h"
 #include "tests/driver/recording_builder.h"

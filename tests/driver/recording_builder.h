@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "moraine/driver/cairn_record.h"
+#include "moraine/recording/cairn_record.h"
 
 namespace moraine::testing {
 

@@ -1,4 +1,4 @@
-#include "moraine/driver/video_encoder_stage.h"
+#include "moraine/pipeline/video_encoder_stage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "moraine/driver/video_payload.h"
+#include "moraine/recording/video_payload.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "moraine/driver/parameter_set_store.h"
+#include "moraine/pipeline/parameter_set_store.h"
 
 namespace moraine {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "moraine/driver/cairn_record.h"
+#include "moraine/recording/cairn_record.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/recording_files.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "moraine/driver/codec_table.h"
+#include "moraine/recording/codec_table.h"
 #include "tools/cairn/adts_header.h"
 #include "tools/cairn/analytic_block_builder.h"
 #include "tools/cairn/info_payload_summary.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "moraine/driver/cairn_record.h"
-#include "moraine/driver/codec_table.h"
-#include "moraine/driver/video_payload.h"
+#include "moraine/recording/cairn_record.h"
+#include "moraine/recording/codec_table.h"
+#include "moraine/recording/video_payload.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/recording_files.h"

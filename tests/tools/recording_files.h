@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "moraine/driver/cairn_reader.h"
+#include "moraine/recording/cairn_reader.h"
 #include "tests/support/temp_dir.h"
 
 namespace moraine::testing {

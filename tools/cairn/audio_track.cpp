@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "moraine/driver/codec_table.h"
+#include "moraine/recording/codec_table.h"
 #include "tools/cairn/adts_header.h"
 #include "tools/cairn/audio_encoder.h"
 

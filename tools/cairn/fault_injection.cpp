@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "moraine/driver/cairn_record.h"
+#include "moraine/recording/cairn_record.h"
 
 namespace moraine::cairn {
 namespace {

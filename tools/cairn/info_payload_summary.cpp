@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "moraine/driver/codec_table.h"
-#include "moraine/driver/info_record.h"
 #include "moraine/overlay/analytic_block.h"
 #include "moraine/overlay/metadata_object.h"
+#include "moraine/recording/codec_table.h"
+#include "moraine/recording/info_record.h"
 #include "tools/cairn/audio_codec.h"
 
 namespace moraine::cairn {

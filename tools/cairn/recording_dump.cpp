@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "moraine/driver/cairn_reader.h"
+#include "moraine/recording/cairn_reader.h"
 #include "tools/cairn/recording_inspector.h"
 
 namespace moraine::cairn {

@@ -3,9 +3,9 @@
 #include <ctime>
 
 #include "bitstream/sequence_parameters.h"
-#include "moraine/driver/codec_table.h"
-#include "moraine/driver/info_record.h"
-#include "moraine/driver/video_payload.h"
+#include "moraine/recording/codec_table.h"
+#include "moraine/recording/info_record.h"
+#include "moraine/recording/video_payload.h"
 #include "tools/cairn/nal_unit_names.h"
 
 namespace moraine::cairn {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bitstream/sequence_parameters.h"
-#include "moraine/driver/cairn_reader.h"
+#include "moraine/recording/cairn_reader.h"
 #include "tools/cairn/info_payload_summary.h"
 
 namespace moraine::cairn {

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "moraine/driver/cairn_record.h"
-#include "moraine/driver/codec_table.h"
+#include "moraine/recording/cairn_record.h"
+#include "moraine/recording/codec_table.h"
 #include "tools/cairn/audio_track.h"
 #include "tools/cairn/info_payloads.h"
 #include "tools/cairn/scene.h"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <memory>
 
-#include "moraine/driver/cairn_record.h"
+#include "moraine/recording/cairn_record.h"
 
 namespace moraine::cairn {
 namespace {

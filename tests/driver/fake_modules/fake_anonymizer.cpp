@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "moraine/driver/anonymizer_interface.h"
+#include "moraine/privacy/anonymizer_interface.h"
 
 namespace {
 
