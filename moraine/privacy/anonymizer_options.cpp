@@ -28,7 +28,7 @@ AnonymizationParameters AnonymizerOptions(std::int32_t level, std::int32_t algor
   return parameters;
 }
 
-void RunAnonymizerOptionStep(ConversionState& state, std::int32_t level, PictureSize new_size,
+void RunAnonymizerOptionStep(PrivacyState& state, std::int32_t level, PictureSize new_size,
                              PictureSize old_size) {
   state.pixelation_active = level != 0;
   if (!state.privacy_marked) return;

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "moraine/driver/conversion_state.h"
 #include "moraine/privacy/anonymizer_interface.h"
+#include "moraine/privacy/privacy_state.h"
 
 namespace moraine {
 
@@ -20,7 +20,7 @@ struct PictureSize {
 // when `new_size` differs from `old_size` the work image is made for `new_size` (a size it cannot
 // take leaves none, and the privacy path then tries again); with an anonymizer object, the module
 // gets the options of AnonymizerOptions for the stored algorithm.
-void RunAnonymizerOptionStep(ConversionState& state, std::int32_t level, PictureSize new_size,
+void RunAnonymizerOptionStep(PrivacyState& state, std::int32_t level, PictureSize new_size,
                              PictureSize old_size);
 
 // Pixelated masking with blocks of (width + height) / level pixels, where a level above 100 (as

@@ -15,20 +15,20 @@ constexpr std::uint8_t kNeutral = 128;
 
 // Counts a picture that could not be masked as the recording asks; the first of a conversion is
 // reported, saying how such pictures are covered instead.
-void CountUnmaskedPicture(ConversionState& state, const char* reason, const char* cover) {
+void CountUnmaskedPicture(PrivacyState& state, const char* reason, const char* cover) {
   if (++state.privacy_fail_closed_pictures > 1) return;
   std::fprintf(stderr, "warning: a privacy-marked picture could not be masked as the recording asks (%s); such "
                        "pictures are %s\n", reason, cover);
 }
 
 // What the file then shows is a coarse mosaic, never the picture.
-void FailClosed(ConversionState& state, std::uint8_t* picture, std::int32_t width, std::int32_t height,
+void FailClosed(PrivacyState& state, std::uint8_t* picture, std::int32_t width, std::int32_t height,
                 const char* reason) {
   ApplyCoarseNv12Mosaic(picture, width, height, state.pixelation.pixelation_level);
   CountUnmaskedPicture(state, reason, "covered whole by a coarse mosaic");
 }
 
-void ReportMosaicFallbackOnce(ConversionState& state) {
+void ReportMosaicFallbackOnce(PrivacyState& state) {
   if (state.mosaic_fallback_reported) return;
   state.mosaic_fallback_reported = true;
   std::fprintf(stderr, "warning: the recording asks for the Anonymizer module, which is not available (%s); "
@@ -49,7 +49,7 @@ AnonymizerFrame FrameOf(WorkImage& image) {
 
 }  // namespace
 
-void RunPrivacyPath(ConversionState& state, std::uint8_t* picture, std::size_t length, std::int32_t width,
+void RunPrivacyPath(PrivacyState& state, std::uint8_t* picture, std::size_t length, std::int32_t width,
                     std::int32_t height) {
   const std::int64_t picture_bytes = Nv12PictureBytes(width, height);
   if (picture_bytes == 0 || static_cast<std::uint64_t>(picture_bytes) > length) {

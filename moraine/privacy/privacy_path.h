@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "moraine/driver/conversion_state.h"
+#include "moraine/privacy/privacy_state.h"
 
 namespace moraine {
 
@@ -20,7 +20,7 @@ namespace moraine {
 // is blanked; such pictures are counted and the first of a conversion is reported on standard
 // error. An algorithm other than 0 without the module's object is masked by the built-in mosaic at
 // the recording's level, with one warning a conversion naming why the module is missing.
-void RunPrivacyPath(ConversionState& state, std::uint8_t* picture, std::size_t length, std::int32_t width,
+void RunPrivacyPath(PrivacyState& state, std::uint8_t* picture, std::size_t length, std::int32_t width,
                     std::int32_t height);
 
 }  // namespace moraine

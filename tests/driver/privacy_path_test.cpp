@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "moraine/driver/conversion_state.h"
 #include "moraine/privacy/anonymizer_options.h"
 #include "moraine/privacy/nv12_bgr_conversion.h"
 #include "platform/debug_output.h"
