@@ -78,9 +78,12 @@ TEST(PrivacyPath, ModuleMasksAndEveryOtherPathCoversThePictureWithBlocks) {
     const char* module;  // nullptr: no module
     const char* warning;  // nullptr: none
   };
-  for (const Case& c : {Case{"FakeAnonymizer", nullptr}, Case{"FakeAnonymizerRefusing", "refused it); such pictures "
-                                                                                        "are covered whole by a coarse mosaic"},
-                        Case{nullptr, "(module not loaded); privacy-marked pictures are masked with the built-in mosaic"}}) {
+  const Case cases[] = {
+      {"FakeAnonymizer", nullptr},
+      {"FakeAnonymizerRefusing", "refused it); such pictures are covered whole by a coarse mosaic"},
+      {nullptr, "(module not loaded); privacy-marked pictures are masked with the built-in mosaic"},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.module ? c.module : "no module");
     ConversionState state;
     if (c.module != nullptr) state.object_pixelator.Bind(FakeModule(c.module));
